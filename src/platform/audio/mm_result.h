@@ -1,0 +1,46 @@
+// Result codes of the waveform-audio and multimedia-file service, with their documented values.
+#pragma once
+
+#include <cstdint>
+
+namespace orvexa::audio {
+
+using MMRESULT = std::uint32_t;
+
+inline constexpr MMRESULT MMSYSERR_NOERROR = 0;
+inline constexpr MMRESULT MMSYSERR_ERROR = 1;
+inline constexpr MMRESULT MMSYSERR_BADDEVICEID = 2;
+inline constexpr MMRESULT MMSYSERR_NOTENABLED = 3;
+inline constexpr MMRESULT MMSYSERR_ALLOCATED = 4;
+inline constexpr MMRESULT MMSYSERR_INVALHANDLE = 5;
+inline constexpr MMRESULT MMSYSERR_NODRIVER = 6;
+inline constexpr MMRESULT MMSYSERR_NOMEM = 7;
+inline constexpr MMRESULT MMSYSERR_NOTSUPPORTED = 8;
+inline constexpr MMRESULT MMSYSERR_BADERRNUM = 9;
+inline constexpr MMRESULT MMSYSERR_INVALFLAG = 10;
+inline constexpr MMRESULT MMSYSERR_INVALPARAM = 11;
+inline constexpr MMRESULT MMSYSERR_HANDLEBUSY = 12;
+
+inline constexpr MMRESULT WAVERR_BADFORMAT = 32;
+inline constexpr MMRESULT WAVERR_STILLPLAYING = 33;
+inline constexpr MMRESULT WAVERR_UNPREPARED = 34;
+inline constexpr MMRESULT WAVERR_SYNC = 35;
+
+inline constexpr MMRESULT MMIOERR_FILENOTFOUND = 257;
+inline constexpr MMRESULT MMIOERR_OUTOFMEMORY = 258;
+inline constexpr MMRESULT MMIOERR_CANNOTOPEN = 259;
+inline constexpr MMRESULT MMIOERR_CANNOTCLOSE = 260;
+inline constexpr MMRESULT MMIOERR_CANNOTREAD = 261;
+inline constexpr MMRESULT MMIOERR_CANNOTWRITE = 262;
+inline constexpr MMRESULT MMIOERR_CANNOTSEEK = 263;
+inline constexpr MMRESULT MMIOERR_CANNOTEXPAND = 264;
+inline constexpr MMRESULT MMIOERR_CHUNKNOTFOUND = 265;
+inline constexpr MMRESULT MMIOERR_UNBUFFERED = 266;
+inline constexpr MMRESULT MMIOERR_PATHNOTFOUND = 267;
+inline constexpr MMRESULT MMIOERR_ACCESSDENIED = 268;
+inline constexpr MMRESULT MMIOERR_SHARINGVIOLATION = 269;
+inline constexpr MMRESULT MMIOERR_NETWORKERROR = 270;
+inline constexpr MMRESULT MMIOERR_TOOMANYOPENFILES = 271;
+inline constexpr MMRESULT MMIOERR_INVALIDFILE = 272;
+
+}  // namespace orvexa::audio
