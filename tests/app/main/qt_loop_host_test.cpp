@@ -1,0 +1,85 @@
+#include "app/main/qt_loop_host.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <thread>
+
+#include "app/main/form_main.h"
+#include "platform/messaging/hidden_window.h"
+
+namespace orvexa::app {
+namespace {
+
+using namespace std::chrono_literals;
+
+QApplication& application() {
+  static int argc = 1;
+  static char name[] = "main_window_tests";
+  static char* argv[] = {name, nullptr};
+  static QApplication app(argc, argv);
+  return app;
+}
+
+class Ticks final : public messaging::HiddenWindow {
+ public:
+  using HiddenWindow::HiddenWindow;
+  int timers = 0;
+  messaging::LRESULT window_proc(messaging::UINT m, messaging::WPARAM, messaging::LPARAM) override {
+    timers += m == messaging::WM_TIMER;
+    return 0;
+  }
+};
+
+TEST(QtLoopHost, QtEventLoopDeliversPostsFromOtherThreadsAndTimers) {
+  application();
+  messaging::SteadyClock clock;
+  messaging::Loop loop(clock);
+  QtLoopHost host(loop);
+  Ticks window(loop);
+  window.set_timer(1, 20ms);
+  int posted = 0;
+  std::thread sender([&] {
+    for (int i = 0; i < 50; ++i) loop.post([&] { ++posted; });
+  });
+  sender.join();
+  QEventLoop events;
+  QTimer guard;  // bounded: never waits more than 10 s for the work
+  guard.setSingleShot(true);
+  QObject::connect(&guard, &QTimer::timeout, &events, &QEventLoop::quit);
+  guard.start(10000);
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (posted == 50 && window.timers >= 3) events.quit();
+  });
+  poll.start(5);
+  events.exec();
+  EXPECT_EQ(posted, 50);
+  EXPECT_GE(window.timers, 3);
+}
+
+TEST(QtLoopHost, ProcessPendingAlsoHandlesQtEvents) {
+  application();
+  messaging::ManualClock clock;
+  messaging::Loop loop(clock);
+  QtLoopHost host(loop);
+  bool qt_event_ran = false;
+  QMetaObject::invokeMethod(qApp, [&] { qt_event_ran = true; }, Qt::QueuedConnection);
+  loop.process_pending();  // as a component does when it lets the loop run
+  EXPECT_TRUE(qt_event_ran);
+}
+
+TEST(MainWindow, PersianCaptionRightToLeftAndFixedSize) {
+  application();
+  TForm1 form;
+  EXPECT_EQ(form.windowTitle(), QString::fromUtf8("Orvexa  5.0"));
+  EXPECT_EQ(form.layoutDirection(), Qt::RightToLeft);
+  EXPECT_EQ(form.minimumSize(), form.maximumSize());
+  EXPECT_EQ(form.palette().color(QPalette::Window), QColor(185, 204, 240));
+  EXPECT_FALSE(persian_font_family().isEmpty()) << "no Persian-capable font installed";
+}
+
+}  // namespace
+}  // namespace orvexa::app
