@@ -1,0 +1,99 @@
+// What the call flow and the campaign need from the world around them: the line, the voice
+// device, the members to call, the window and the operator. The window, the headless runner and
+// the tests each supply their own; adapters bind the first two to KDPhone and KDVoice.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orvexa::campaign {
+
+// The line component's call states that the call flow acts on; everything else is Other.
+enum class CallEvent { Dialing, Connected, Busy, RemoteDisconnected, Disconnected, Ring, Error, Other };
+
+// The voice component's sound states that the call flow acts on.
+enum class SoundEvent { PlayBegin, PlayDone, RecBegin, RecDone, Error, Other };
+
+// Results are the component's error numbers: 0 is success.
+class LinePort {
+ public:
+  virtual ~LinePort() = default;
+  virtual int dial(const std::string& number) = 0;
+  // May let the message loop run before it returns; a no-op without a call.
+  virtual void hangup() = 0;
+  virtual void answer() = 0;
+  // The wave output of the active line.
+  virtual int wave_play_id() = 0;
+};
+
+class VoicePort {
+ public:
+  virtual ~VoicePort() = default;
+  // device -1: the preferred wave device.
+  virtual int play(int device, const std::string& file) = 0;
+  // Reports PlayDone before it returns when something was playing; may let the loop run.
+  virtual void play_stop() = 0;
+  virtual int rec(int device, const std::string& file) = 0;
+  virtual void rec_stop() = 0;
+  virtual std::string error_text(int error) = 0;
+};
+
+struct GroupRow {
+  std::string gname;
+  std::string gcode;  // names the group's member table
+};
+
+// Which member date a campaign is limited to, with the typed month and day.
+struct DateFilterRequest {
+  std::string kind;  // birthday, marriage, contract, instalments
+  std::string month;
+  std::string day;
+};
+
+class MemberSource {
+ public:
+  virtual ~MemberSource() = default;
+  // The groups in list order (code <> 0).
+  virtual std::vector<GroupRow> groups() = 0;
+  // The numbers of a group's members, in table order, with the filter in force; nullopt and
+  // `error` set when the table cannot be opened.
+  virtual std::optional<std::vector<std::string>> open_members(const std::string& gcode,
+                                                               std::string& error) = 0;
+  // False when the date is incomplete or invalid; the filter then stays off.
+  virtual bool set_filter(const DateFilterRequest& filter) = 0;
+  virtual void clear_filter() = 0;
+};
+
+// The operator: modal boxes in the window, standard error headless, a record in tests.
+class OperatorDialogs {
+ public:
+  virtual ~OperatorDialogs() = default;
+  virtual void message_box(std::string_view text) = 0;
+  // The application's standard error box (database and file errors).
+  virtual void error_box(std::string_view text) = 0;
+};
+
+// The window's side of a campaign. Headless, all of it may do nothing.
+class CampaignView {
+ public:
+  virtual ~CampaignView() = default;
+  // Activity indicator and its step timer.
+  virtual void show_activity(bool) {}
+  // Running: page control and start button disabled, stop button visible; idle: the reverse.
+  virtual void set_running(bool) {}
+  virtual void set_labels(const std::string& /*b1*/, const std::string& /*b2*/,
+                          const std::string& /*b3*/) {}
+  virtual void set_gauge(int /*maximum*/, int /*progress*/) {}
+  virtual void set_number(const std::string& /*num*/) {}
+  virtual void focus_sink() {}
+  virtual void enable_message_buttons() {}
+  // "YYYY/MM/DD" and "hh:mm" as the status bar shows them now.
+  virtual std::string solar_date_text() = 0;
+  virtual std::string time_text() = 0;
+  // Closes the main window, which writes the report; the power-off waits for it.
+  virtual void close_main_window() {}
+};
+
+}  // namespace orvexa::campaign

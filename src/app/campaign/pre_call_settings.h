@@ -1,0 +1,16 @@
+// The pre-call settings: three values that steer the call flow and the end of a campaign. They
+// live for one run of the program; every start begins with these defaults.
+#pragma once
+
+namespace orvexa::campaign {
+
+struct PreCallSettings {
+  bool retry_once = true;   // call a busy or unanswered number once more
+  int waiting_length = 4;   // plays of the opening message before a call ends unanswered (1..7)
+  bool shutdown = false;    // power the computer off when the operation ends
+
+  static constexpr int kMinimumWait = 1;
+  static constexpr int kMaximumWait = 7;
+};
+
+}  // namespace orvexa::campaign

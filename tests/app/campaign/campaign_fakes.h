@@ -1,0 +1,335 @@
+// Fakes of the line, the voice device, the member tables and the window for campaign tests, all
+// on the loop's manual clock. The far end of each number follows a small script.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/campaign/campaign_engine.h"
+#include "platform/messaging/clock.h"
+#include "platform/messaging/hidden_window.h"
+#include "platform/messaging/loop.h"
+
+namespace orvexa::campaign::testing {
+
+using namespace std::chrono_literals;
+
+// Runs functions after a delay on the loop (one-shot timers of a hidden window).
+class Scheduler {
+ public:
+  explicit Scheduler(messaging::Loop& loop)
+      : window_(loop, [this](messaging::UINT m, messaging::WPARAM id, messaging::LPARAM) {
+          if (m != messaging::WM_TIMER) return messaging::LRESULT{0};
+          window_.kill_timer(id);
+          auto it = jobs_.find(id);
+          if (it == jobs_.end()) return messaging::LRESULT{0};
+          auto job = std::move(it->second);
+          jobs_.erase(it);
+          job();
+          return messaging::LRESULT{0};
+        }) {}
+  std::uintptr_t after(std::chrono::milliseconds delay, std::function<void()> job) {
+    const auto id = next_id_++;
+    jobs_[id] = std::move(job);
+    window_.set_timer(id, std::max(delay, messaging::kMinimumTimerInterval));
+    return id;
+  }
+  void cancel(std::uintptr_t id) {
+    window_.kill_timer(id);
+    jobs_.erase(id);
+  }
+
+ private:
+  messaging::FunctionWindow window_;
+  std::map<std::uintptr_t, std::function<void()>> jobs_;
+  std::uintptr_t next_id_ = 1;
+};
+
+// What a far end does with one call (each attempt of a number takes the next script).
+struct FarEnd {
+  enum Kind { Answer, Busy, NoAnswer, DialFails, HangsUpAfter, GoesIdle } kind = Answer;
+  char key = 0;                            // pressed after `key_after` from the answer
+  std::chrono::milliseconds key_after = 4000ms;
+  std::chrono::milliseconds after = 0ms;   // HangsUpAfter / GoesIdle: from the answer
+};
+
+class FakeLine final : public LinePort {
+ public:
+  FakeLine(messaging::Loop& loop, Scheduler& scheduler) : loop_(loop), scheduler_(scheduler) {}
+  void bind(CallFlow& flow) { flow_ = &flow; }
+
+  // Scripts per number, consumed one per dial; the last one repeats.
+  std::map<std::string, std::vector<FarEnd>> scripts;
+  std::vector<std::string> dialled;
+  int hangups = 0;
+  bool in_call = false;
+  std::string current;
+
+  int dial(const std::string& number) override {
+    dialled.push_back(number);
+    FarEnd script = next_script(number);
+    if (script.kind == FarEnd::DialFails) return -1;
+    in_call = true;
+    current = number;
+    const int generation = ++generation_;
+    scheduler_.after(10ms, [this, generation] {
+      if (live(generation)) flow_->on_call_state(CallEvent::Dialing);
+    });
+    switch (script.kind) {
+      case FarEnd::Busy:
+        scheduler_.after(1000ms, [this, generation] {
+          if (!live(generation)) return;
+          flow_->on_call_state(CallEvent::Busy);
+          hangup();  // the component's own AutoDisconnect
+        });
+        break;
+      case FarEnd::NoAnswer:
+        scheduler_.after(30000ms, [this, generation] {
+          if (live(generation)) go_idle();
+        });
+        break;
+      default:
+        scheduler_.after(2000ms, [this, generation, script] { answered(generation, script); });
+        break;
+    }
+    return 0;
+  }
+
+  // A ring from outside while the line is idle.
+  void incoming() {
+    in_call = true;
+    current = "incoming";
+    ++generation_;
+    flow_->on_call_state(CallEvent::Ring);
+  }
+
+  void hangup() override {
+    ++hangups;
+    if (!in_call) return;
+    flow_->on_before_disconnect();
+    in_call = false;
+    const int generation = ++generation_;
+    loop_.post([this, generation] {
+      if (generation == generation_) flow_->on_call_state(CallEvent::Disconnected);
+    });
+  }
+  void answer() override {
+    const int generation = generation_;
+    loop_.post([this, generation] {
+      if (live(generation)) flow_->on_call_state(CallEvent::Connected);
+    });
+  }
+  int wave_play_id() override { return 7; }
+
+ private:
+  bool live(int generation) const { return in_call && generation == generation_; }
+  FarEnd next_script(const std::string& number) {
+    auto it = scripts.find(number);
+    if (it == scripts.end() || it->second.empty()) return {};
+    FarEnd s = it->second.front();
+    if (it->second.size() > 1) it->second.erase(it->second.begin());
+    return s;
+  }
+  void go_idle() {
+    in_call = false;
+    ++generation_;
+    flow_->on_call_state(CallEvent::Disconnected);
+  }
+  void answered(int generation, const FarEnd& script) {
+    if (!live(generation)) return;
+    flow_->on_call_state(CallEvent::Connected);
+    if (script.key) {
+      scheduler_.after(script.key_after, [this, generation, script] {
+        if (live(generation)) flow_->on_digit(script.key);
+      });
+    }
+    if (script.kind == FarEnd::HangsUpAfter) {
+      scheduler_.after(script.after, [this, generation] {
+        if (!live(generation)) return;
+        flow_->on_call_state(CallEvent::RemoteDisconnected);
+        hangup();
+      });
+    }
+    if (script.kind == FarEnd::GoesIdle) {
+      scheduler_.after(script.after, [this, generation] {
+        if (live(generation)) go_idle();
+      });
+    }
+  }
+
+  messaging::Loop& loop_;
+  Scheduler& scheduler_;
+  CallFlow* flow_ = nullptr;
+  int generation_ = 0;
+};
+
+class FakeVoice final : public VoicePort {
+ public:
+  FakeVoice(Scheduler& scheduler, const FakeLine& line) : scheduler_(scheduler), line_(line) {}
+  void bind(CallFlow& flow) { flow_ = &flow; }
+
+  struct Play {
+    int device;
+    std::string file;
+    std::string heard_by;  // the number on the line when it started
+  };
+  std::vector<Play> plays;
+  std::set<std::string> unplayable;
+  std::chrono::milliseconds length = 5000ms;
+  bool playing = false;
+  int rec_result = 0;
+  std::vector<std::string> recordings;
+
+  int play(int device, const std::string& file) override {
+    if (unplayable.count(file) || playing) return 3;
+    plays.push_back({device, file, line_.in_call ? line_.current : std::string()});
+    playing = true;
+    flow_->on_sound_state(SoundEvent::PlayBegin);
+    done_ = scheduler_.after(length, [this] {
+      playing = false;
+      flow_->on_sound_state(SoundEvent::PlayDone);
+    });
+    return 0;
+  }
+  void play_stop() override {
+    if (!playing) return;
+    scheduler_.cancel(done_);
+    playing = false;
+    flow_->on_sound_state(SoundEvent::PlayDone);
+  }
+  int rec(int, const std::string& file) override {
+    if (rec_result == 0) recordings.push_back(file);
+    return rec_result;
+  }
+  void rec_stop() override {}
+  std::string error_text(int error) override { return "wave error " + std::to_string(error); }
+
+  int heard(const std::string& number, const std::string& file) const {
+    int n = 0;
+    for (const auto& p : plays) n += (p.heard_by == number && p.file == file);
+    return n;
+  }
+
+ private:
+  Scheduler& scheduler_;
+  const FakeLine& line_;
+  CallFlow* flow_ = nullptr;
+  std::uintptr_t done_ = 0;
+};
+
+// Member tables by gcode; a member matches a birthday filter on its "MM/DD".
+class FakeMembers final : public MemberSource {
+ public:
+  struct Member {
+    std::string num;
+    std::string birthday;
+  };
+  std::vector<GroupRow> group_rows;
+  std::map<std::string, std::vector<Member>> tables;
+  std::set<std::string> broken;
+  std::optional<std::string> filter_date;
+
+  std::vector<GroupRow> groups() override { return group_rows; }
+  std::optional<std::vector<std::string>> open_members(const std::string& gcode,
+                                                       std::string& error) override {
+    if (broken.count(gcode) || !tables.count(gcode)) {
+      error = "no such table: " + gcode;
+      return std::nullopt;
+    }
+    std::vector<std::string> numbers;
+    for (const auto& m : tables[gcode]) {
+      if (!filter_date || m.birthday == *filter_date) numbers.push_back(m.num);
+    }
+    return numbers;
+  }
+  bool set_filter(const DateFilterRequest& f) override {
+    if (f.month.size() != 2 || f.day.size() != 2 || f.month > "12" || f.month == "00") return false;
+    filter_date = f.month + "/" + f.day;
+    return true;
+  }
+  void clear_filter() override { filter_date.reset(); }
+};
+
+class RecordingDialogs final : public OperatorDialogs {
+ public:
+  std::vector<std::string> boxes;
+  std::vector<std::string> errors;
+  void message_box(std::string_view text) override { boxes.emplace_back(text); }
+  void error_box(std::string_view text) override { errors.emplace_back(text); }
+};
+
+class RecordingView final : public CampaignView {
+ public:
+  explicit RecordingView(std::vector<std::string>& events) : events_(events) {}
+  bool running = false;
+  bool activity = false;
+  std::string b1, b2, b3, num;
+  int gauge_max = 0, gauge = 0;
+  void show_activity(bool on) override { activity = on; }
+  void set_running(bool on) override { running = on; }
+  void set_labels(const std::string& l1, const std::string& l2, const std::string& l3) override {
+    b1 = l1;
+    b2 = l2;
+    b3 = l3;
+  }
+  void set_gauge(int m, int p) override {
+    gauge_max = m;
+    gauge = p;
+  }
+  void set_number(const std::string& n) override { num = n; }
+  std::string solar_date_text() override { return "1405/09/18"; }
+  std::string time_text() override { return "10:30"; }
+  void close_main_window() override { events_.push_back("close"); }
+
+ private:
+  std::vector<std::string>& events_;
+};
+
+class OrderedShell final : public host::Shell {
+ public:
+  explicit OrderedShell(std::vector<std::string>& events) : events_(events) {}
+  bool power_off() override {
+    events_.push_back("power-off");
+    return true;
+  }
+
+ private:
+  std::vector<std::string>& events_;
+};
+
+// Everything a campaign test needs, wired together.
+struct Rig {
+  messaging::ManualClock clock;
+  messaging::Loop loop{clock};
+  Scheduler scheduler{loop};
+  FakeLine line{loop, scheduler};
+  FakeVoice voice{scheduler, line};
+  FakeMembers members;
+  StatusLog log;
+  std::vector<std::string> events;
+  RecordingView view{events};
+  RecordingDialogs dialogs;
+  OrderedShell shell{events};
+  PreCallSettings settings;
+  MessagePaths paths{"/p/First.wav", "/p/Orginal.wav"};
+  CampaignEngine engine{loop, {line, voice, members, log, view, dialogs, shell, settings, paths}};
+  bool ended = false;
+
+  Rig() {
+    line.bind(engine.call_flow());
+    voice.bind(engine.call_flow());
+    engine.on_operation_ended([this] { ended = true; });
+  }
+  // Runs the loop until the operation has ended (or an hour of manual time has gone).
+  bool run_to_end() { return loop.run_until([this] { return ended; }, std::chrono::hours(1)); }
+  void add_group(const std::string& name, const std::string& code,
+                 std::vector<FakeMembers::Member> ms) {
+    members.group_rows.push_back({name, code});
+    members.tables[code] = std::move(ms);
+  }
+};
+
+}  // namespace orvexa::campaign::testing
