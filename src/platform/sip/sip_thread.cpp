@@ -1,0 +1,148 @@
+#include "platform/sip/sip_thread.h"
+
+#include <future>
+#include <memory>
+
+#include "platform/sip/re_ref.h"
+
+namespace orvexa::sip {
+namespace {
+
+constexpr int kWork = 1;
+constexpr int kStop = 2;
+
+// libre's process-wide set-up (random numbers, sockets, TLS) must run once before any thread
+// uses it and be undone only after the last one; several SIP threads may live in one test.
+class LibreProcessUse {
+ public:
+  static int acquire() {
+    std::lock_guard lock(mutex());
+    if (users()++ == 0) {
+      const int err = libre_init();
+      if (err != 0) {
+        users() = 0;
+        return err;
+      }
+    }
+    return 0;
+  }
+  static void release() {
+    std::lock_guard lock(mutex());
+    if (users() > 0 && --users() == 0) libre_close();
+  }
+
+ private:
+  static std::mutex& mutex() {
+    static std::mutex m;
+    return m;
+  }
+  static int& users() {
+    static int n = 0;
+    return n;
+  }
+};
+
+}  // namespace
+
+SipThread::SipThread() : thread_([this] { thread_main(); }) {
+  std::unique_lock lock(mutex_);
+  started_cv_.wait(lock, [this] { return started_; });
+}
+
+SipThread::~SipThread() {
+  {
+    std::lock_guard lock(mutex_);
+    if (accepting_) mqueue_push(queue_, kStop, nullptr);
+    accepting_ = false;
+  }
+  if (thread_.joinable()) thread_.join();
+}
+
+bool SipThread::running() const {
+  std::lock_guard lock(mutex_);
+  return accepting_;
+}
+
+bool SipThread::post(std::function<void()> task) {
+  std::lock_guard lock(mutex_);
+  if (!accepting_) return false;
+  const bool wake = tasks_.empty();
+  tasks_.push_back(std::move(task));
+  // One wake-up per batch keeps the queue's pipe from filling under a burst of commands.
+  if (wake && mqueue_push(queue_, kWork, nullptr) != 0) {
+    tasks_.pop_back();
+    return false;
+  }
+  return true;
+}
+
+bool SipThread::call(const std::function<void()>& task) {
+  // Shared so that a task dropped at shutdown breaks the promise instead of leaving us waiting.
+  auto done = std::make_shared<std::promise<void>>();
+  auto finished = done->get_future();
+  if (!post([&task, done] {
+        task();
+        done->set_value();
+      }))
+    return false;
+  try {
+    finished.get();
+    return true;
+  } catch (const std::future_error&) {  // dropped at shutdown
+    return false;
+  }
+}
+
+void SipThread::on_queue(int id, void*, void* arg) {
+  auto* self = static_cast<SipThread*>(arg);
+  if (id == kStop) {
+    re_cancel();
+    return;
+  }
+  self->drain();
+}
+
+void SipThread::drain() {
+  std::deque<std::function<void()>> batch;
+  {
+    std::lock_guard lock(mutex_);
+    batch.swap(tasks_);
+  }
+  for (auto& task : batch) task();
+}
+
+void SipThread::thread_main() {
+  int err = LibreProcessUse::acquire();
+  const bool acquired = err == 0;
+  bool thread_ready = false;
+  if (err == 0) {
+    err = re_thread_init();
+    thread_ready = err == 0;
+  }
+  ReRef<::mqueue> queue;
+  if (err == 0) {
+    ::mqueue* raw = nullptr;
+    err = mqueue_alloc(&raw, &SipThread::on_queue, this);
+    queue = adopt(raw);
+  }
+  {
+    std::lock_guard lock(mutex_);
+    start_error_ = err;
+    queue_ = queue.get();
+    accepting_ = err == 0;
+    started_ = true;
+  }
+  started_cv_.notify_all();
+  if (err == 0) re_main(nullptr);
+  {
+    std::lock_guard lock(mutex_);
+    accepting_ = false;
+    tasks_.clear();
+    queue_ = nullptr;
+  }
+  queue.reset();
+  if (thread_ready) re_thread_close();
+  if (acquired) LibreProcessUse::release();
+}
+
+}  // namespace orvexa::sip
