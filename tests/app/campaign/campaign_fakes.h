@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/campaign/campaign_engine.h"
+#include "app/campaign/message_preparation.h"
 #include "platform/messaging/clock.h"
 #include "platform/messaging/hidden_window.h"
 #include "platform/messaging/loop.h"
@@ -187,10 +188,10 @@ class FakeVoice final : public VoicePort {
     if (unplayable.count(file) || playing) return 3;
     plays.push_back({device, file, line_.in_call ? line_.current : std::string()});
     playing = true;
-    flow_->on_sound_state(SoundEvent::PlayBegin);
+    report(SoundEvent::PlayBegin);
     done_ = scheduler_.after(length, [this] {
       playing = false;
-      flow_->on_sound_state(SoundEvent::PlayDone);
+      report(SoundEvent::PlayDone);
     });
     return 0;
   }
@@ -198,13 +199,26 @@ class FakeVoice final : public VoicePort {
     if (!playing) return;
     scheduler_.cancel(done_);
     playing = false;
-    flow_->on_sound_state(SoundEvent::PlayDone);
+    report(SoundEvent::PlayDone);
   }
+  MessagePreparation* prep = nullptr;
+  bool recording = false;
   int rec(int, const std::string& file) override {
-    if (rec_result == 0) recordings.push_back(file);
-    return rec_result;
+    if (rec_result != 0 || recording) return rec_result ? rec_result : 3;
+    recordings.push_back(file);
+    recording = true;
+    report(SoundEvent::RecBegin);
+    return 0;
   }
-  void rec_stop() override {}
+  void rec_stop() override {
+    if (!recording) return;
+    recording = false;
+    report(SoundEvent::RecDone);
+  }
+  void report(SoundEvent e) {
+    flow_->on_sound_state(e, 5);
+    if (prep) prep->on_sound_state(e);
+  }
   std::string error_text(int error) override { return "wave error " + std::to_string(error); }
 
   int heard(const std::string& number, const std::string& file) const {

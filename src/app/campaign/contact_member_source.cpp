@@ -1,0 +1,40 @@
+#include "app/campaign/contact_member_source.h"
+
+#include "app/data/solar_date.h"
+
+namespace orvexa::campaign {
+
+std::vector<GroupRow> ContactMemberSource::groups() {
+  std::vector<GroupRow> rows;
+  for (const auto& g : store_.groups()) rows.push_back({g.name, g.gcode});
+  return rows;
+}
+
+std::optional<std::vector<std::string>> ContactMemberSource::open_members(
+    const std::string& gcode, std::string& error) {
+  data::Group group;
+  group.gcode = gcode;
+  auto members = store_.members(group, filter_ ? &*filter_ : nullptr);
+  if (!members) {
+    error = store_.last_error();
+    if (error.empty()) error = "cannot open member table " + gcode;
+    return std::nullopt;
+  }
+  std::vector<std::string> numbers;
+  numbers.reserve(members->size());
+  for (const auto& m : *members) numbers.push_back(m.num);
+  return numbers;
+}
+
+bool ContactMemberSource::set_filter(const DateFilterRequest& request) {
+  filter_.reset();
+  auto kind = data::date_kind_from_name(request.kind);
+  if (!kind) return false;
+  data::FilterFields fields{request.day, request.month};
+  auto prepared = data::prepare_filter(true, fields, *kind, data::solar_today(clock_));
+  if (prepared.refused || !prepared.filter) return false;
+  filter_ = prepared.filter;
+  return true;
+}
+
+}  // namespace orvexa::campaign
