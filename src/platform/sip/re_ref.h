@@ -7,9 +7,7 @@
 
 #include <memory>
 
-extern "C" {
-#include <re.h>
-}
+extern "C" void* mem_deref(void* data);  // libre's reference drop; re.h stays private
 
 namespace orvexa::sip {
 

@@ -3,6 +3,10 @@
 #include <future>
 #include <memory>
 
+extern "C" {
+#include <re.h>
+}
+
 #include "platform/sip/re_ref.h"
 
 namespace orvexa::sip {

@@ -1,0 +1,24 @@
+// What a sip line knows about its registration, in words an operator can act on.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+namespace orvexa::sip {
+
+struct RegistrationStatus {
+  enum class State { NotRegistering, Registering, Registered, Failed };
+  State state = State::NotRegistering;
+  std::uint16_t code = 0;  // the registrar's final answer; 0 when none came
+  std::string reason;      // its reason phrase, or why no answer came
+  std::chrono::milliseconds round_trip{0};  // from the first REGISTER to the final answer
+
+  // A line that cannot reach its registrar cannot place calls.
+  bool can_call() const { return state == State::Registered || state == State::NotRegistering; }
+};
+
+// "registered", "registering", "not registering", "failed (403 Forbidden)".
+std::string describe(const RegistrationStatus& status);
+
+}  // namespace orvexa::sip
