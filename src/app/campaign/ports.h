@@ -26,6 +26,28 @@ class LinePort {
   virtual void answer() = 0;
   // The wave output of the active line.
   virtual int wave_play_id() = 0;
+  // Makes `device` the active line (closing the one before); 0 on success.
+  virtual int activate(int device) = 0;
+  virtual int active_device() const = 0;
+  virtual int number_of_lines() = 0;
+  virtual std::string line_name(int device) = 0;
+  // The capability word of a line device; 0 on success.
+  virtual int line_caps(int device, int& caps) = 0;
+};
+
+// A machine without a usable line device: every request fails, as the component's would.
+class NoLine final : public LinePort {
+ public:
+  static constexpr int kNoDevice = 2;
+  int dial(const std::string&) override { return kNoDevice; }
+  void hangup() override {}
+  void answer() override {}
+  int wave_play_id() override { return -2; }
+  int activate(int) override { return kNoDevice; }
+  int active_device() const override { return -1; }
+  int number_of_lines() override { return 0; }
+  std::string line_name(int) override { return {}; }
+  int line_caps(int, int&) override { return kNoDevice; }
 };
 
 class VoicePort {
@@ -38,6 +60,17 @@ class VoicePort {
   virtual int rec(int device, const std::string& file) = 0;
   virtual void rec_stop() = 0;
   virtual std::string error_text(int error) = 0;
+};
+
+// A machine without wave devices.
+class NoVoice final : public VoicePort {
+ public:
+  static constexpr int kNoDevice = 2;
+  int play(int, const std::string&) override { return kNoDevice; }
+  void play_stop() override {}
+  int rec(int, const std::string&) override { return kNoDevice; }
+  void rec_stop() override {}
+  std::string error_text(int) override { return "no wave device"; }
 };
 
 struct GroupRow {

@@ -124,6 +124,19 @@ class FakeLine final : public LinePort {
     });
   }
   int wave_play_id() override { return 7; }
+  int active = 0;
+  int activate_result = 0;
+  int activate(int device) override {
+    active = activate_result == 0 ? device : -1;
+    return activate_result;
+  }
+  int active_device() const override { return active; }
+  int number_of_lines() override { return 3; }
+  std::string line_name(int device) override { return "Line " + std::to_string(device); }
+  int line_caps(int device, int& caps) override {
+    caps = device == 1 ? (32 | 1) : 0x37;
+    return device == 2 ? 5 : 0;
+  }
 
  private:
   bool live(int generation) const { return in_call && generation == generation_; }
