@@ -3,6 +3,10 @@
 
 namespace orvexa::cli {
 
-void register_commands(CLI::App&, CommandSet&) {}
+void register_sip_command(CLI::App& app, CommandSet& commands);
+
+void register_commands(CLI::App& app, CommandSet& commands) {
+  register_sip_command(app, commands);
+}
 
 }  // namespace orvexa::cli

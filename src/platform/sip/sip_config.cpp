@@ -57,7 +57,8 @@ class LineReader {
 
   void fail(std::string_view key, std::string_view what) {
     std::ostringstream s;
-    s << file_ << ": line " << index_;
+    // Numbered from 0 like the line devices, so `--line N` and the message agree.
+    s << file_ << ": line " << index_ - 1;
     if (!label_.empty()) s << " (\"" << label_ << "\")";
     s << ": key \"" << key << "\" " << what;
     errors_.push_back(s.str());
@@ -259,7 +260,7 @@ SipConfigResult read_sip_lines(const toml::table& root, const std::string& file_
                          "until you run: chmod 600 " + file_name);
       line.reset();
     }
-    for (auto& e : r.errors()) result.errors.push_back(std::move(e));
+    for (auto& e : r.errors()) result.errors.push_back({index, std::move(e)});
     if (line) result.lines.push_back(std::move(*line));
   }
   return result;
@@ -275,7 +276,7 @@ SipConfigResult load_sip_lines(const std::filesystem::path& file) {
   } catch (const toml::parse_error& e) {
     std::ostringstream s;
     s << file.string() << ":" << e.source().begin.line << ": " << e.description();
-    result.errors.push_back(s.str());
+    result.errors.push_back({0, s.str()});
     return result;
   }
   return read_sip_lines(root, file.string(), (st.st_mode & (S_IRGRP | S_IROTH)) != 0);

@@ -1,7 +1,7 @@
 // The sip lines of orvexa.toml: `[[line]]` tables with kind = "sip", checked key by key.
 //
 //   SipConfigResult r = load_sip_lines(folder / "orvexa.toml");
-//   for (auto& e : r.errors) err << e << '\n';   // each names the file, the line and the key
+//   for (auto& e : r.errors) err << e.text << '\n';   // each names the file, the line and the key
 //   for (auto& line : r.lines) ...
 #pragma once
 
@@ -45,9 +45,14 @@ struct SipLineConfig {
   std::uint32_t rtp_timeout_s = 30;  // 0: never
 };
 
+struct SipConfigError {
+  int table_index = 0;  // 0: the file as a whole
+  std::string text;
+};
+
 struct SipConfigResult {
   std::vector<SipLineConfig> lines;
-  std::vector<std::string> errors;
+  std::vector<SipConfigError> errors;
 };
 
 // Reads the sip lines of an already parsed document. `password_exposed` is true when the file

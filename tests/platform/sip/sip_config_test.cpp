@@ -33,7 +33,7 @@ rtp_timeout = 10
 
 TEST(SipConfig, ReadsEveryKeyAndSkipsOtherKinds) {
   const auto r = read(kFull);
-  ASSERT_TRUE(r.errors.empty()) << r.errors.front();
+  ASSERT_TRUE(r.errors.empty()) << r.errors.front().text;
   ASSERT_EQ(r.lines.size(), 1u);
   const SipLineConfig& l = r.lines[0];
   EXPECT_EQ(l.table_index, 2);
@@ -81,9 +81,9 @@ TEST(SipConfig, BadKeysNameTheLineAndTheKey) {
     const auto r = read(c.body);
     EXPECT_TRUE(r.lines.empty()) << c.name;
     ASSERT_FALSE(r.errors.empty()) << c.name;
-    EXPECT_NE(r.errors[0].find("line 1"), std::string::npos) << c.name << ": " << r.errors[0];
-    EXPECT_NE(r.errors[0].find("\"" + c.key + "\""), std::string::npos)
-        << c.name << ": " << r.errors[0];
+    EXPECT_NE(r.errors[0].text.find("line 0"), std::string::npos) << c.name << ": " << r.errors[0].text;
+    EXPECT_NE(r.errors[0].text.find("\"" + c.key + "\""), std::string::npos)
+        << c.name << ": " << r.errors[0].text;
   }
 }
 
@@ -119,8 +119,8 @@ TEST(SipConfig, ReadableFileRefusesOnlySipLinesWithAPassword) {
   ASSERT_EQ(r.lines.size(), 1u);
   EXPECT_EQ(r.lines[0].table_index, 3);
   ASSERT_EQ(r.errors.size(), 1u);
-  EXPECT_NE(r.errors[0].find("chmod 600 orvexa.toml"), std::string::npos) << r.errors[0];
-  EXPECT_NE(r.errors[0].find("line 2"), std::string::npos) << r.errors[0];
+  EXPECT_NE(r.errors[0].text.find("chmod 600 orvexa.toml"), std::string::npos) << r.errors[0].text;
+  EXPECT_NE(r.errors[0].text.find("line 1"), std::string::npos) << r.errors[0].text;
 }
 
 TEST(SipConfig, LoadChecksTheFileMode) {
@@ -130,7 +130,7 @@ TEST(SipConfig, LoadChecksTheFileMode) {
   auto r = load_sip_lines(path);
   EXPECT_TRUE(r.lines.empty());
   ASSERT_EQ(r.errors.size(), 1u);
-  EXPECT_NE(r.errors[0].find("chmod 600 " + path.string()), std::string::npos);
+  EXPECT_NE(r.errors[0].text.find("chmod 600 " + path.string()), std::string::npos);
   ::chmod(path.c_str(), 0600);
   r = load_sip_lines(path);
   EXPECT_EQ(r.lines.size(), 1u);
@@ -138,7 +138,7 @@ TEST(SipConfig, LoadChecksTheFileMode) {
   { std::ofstream(path) << "[[line]\nkind="; }
   r = load_sip_lines(path);
   ASSERT_EQ(r.errors.size(), 1u);
-  EXPECT_NE(r.errors[0].find(path.string() + ":1"), std::string::npos) << r.errors[0];
+  EXPECT_NE(r.errors[0].text.find(path.string() + ":1"), std::string::npos) << r.errors[0].text;
   std::filesystem::remove(path);
   r = load_sip_lines(path);
   EXPECT_TRUE(r.errors.empty() && r.lines.empty());
