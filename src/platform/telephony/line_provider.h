@@ -1,0 +1,98 @@
+// What a provider of line devices (simulated lines, SIP accounts) gives the line service, and
+// how it reports back. The service owns handles and request numbers, checks every argument and
+// builds the structures; a provider only runs calls.
+//
+//   class MyProvider : public LineProvider { ... };
+//   service.add_provider(my_provider);   // its devices join the numbering
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/telephony/tapi.h"
+
+namespace orvexa::telephony {
+
+struct LineDeviceDescription {
+  std::string name;           // "Simulated line 1"
+  std::string address;        // the line's own number, address 0
+  DWORD media_modes = LINEMEDIAMODE_UNKNOWN | LINEMEDIAMODE_INTERACTIVEVOICE |
+                      LINEMEDIAMODE_AUTOMATEDVOICE;
+  DWORD bearer_modes = LINEBEARERMODE_VOICE;
+  DWORD monitor_digit_modes = LINEDIGITMODE_DTMF;
+  DWORD generate_digit_modes = LINEDIGITMODE_DTMF;
+  DWORD caller_id_flags = LINECALLPARTYID_ADDRESS | LINECALLPARTYID_NAME;
+  DWORD called_id_flags = 0;
+  DWORD max_rate = 64000;
+  // Audio-service device numbers of the line's wave input and output; -1 when it has none.
+  std::int32_t wave_in = -1;
+  std::int32_t wave_out = -1;
+};
+
+// What the service knows about a call to fill in its call information.
+struct CallDetails {
+  DWORD origin = LINECALLORIGIN_OUTBOUND;
+  DWORD reason = LINECALLREASON_DIRECT;
+  DWORD caller_id_flags = LINECALLPARTYID_UNKNOWN;
+  std::string caller_number, caller_name;
+  DWORD called_id_flags = LINECALLPARTYID_UNKNOWN;
+  std::string called_number, called_name;
+};
+
+using RequestId = LONG;
+
+// Implemented by the service. Calls name the service's handles; `device` is the provider's own
+// index of the line. Everything is delivered to the application on the loop, in order.
+class ProviderEvents {
+ public:
+  virtual ~ProviderEvents() = default;
+  virtual void reply(RequestId request, LONG result) = 0;
+  virtual void call_state(HCALL call, DWORD state, DWORD mode) = 0;
+  // A call offered on one of the provider's open lines; 0 when the line is not open.
+  virtual HCALL incoming_call(const class LineProvider& provider, std::size_t device,
+                              const CallDetails& details) = 0;
+  virtual void ringing(const class LineProvider& provider, std::size_t device) = 0;
+  virtual void call_info_changed(HCALL call, DWORD states) = 0;
+  virtual void digit(HCALL call, char digit, DWORD mode) = 0;
+  virtual void tone(HCALL call, DWORD_PTR app_value) = 0;
+  virtual void media(HCALL call, DWORD media_mode) = 0;
+};
+
+class LineProvider {
+ public:
+  virtual ~LineProvider() = default;
+  virtual std::string_view name() const = 0;
+  virtual std::size_t device_count() const = 0;
+  virtual const LineDeviceDescription& device(std::size_t index) const = 0;
+
+  virtual LONG open(std::size_t device, ProviderEvents& events) = 0;
+  virtual void close(std::size_t device) = 0;
+
+  // Asynchronous requests: 0 when accepted (the provider replies later through `events`),
+  // a LINEERR_* value otherwise. The dial string has already been checked.
+  virtual LONG make_call(std::size_t device, HCALL call, RequestId request,
+                         std::string_view number) = 0;
+  virtual LONG dial(HCALL call, RequestId request, std::string_view number) = 0;
+  virtual LONG answer(HCALL call, RequestId request) = 0;
+  virtual LONG drop(HCALL call, RequestId request) = 0;
+  virtual LONG set_call_params(HCALL call, RequestId request, DWORD bearer_mode) = 0;
+  // The call is forgotten by the service; no further events for it.
+  virtual void deallocate(HCALL call) = 0;
+
+  // Synchronous.
+  virtual CallDetails details(HCALL call) const = 0;
+  virtual void monitor_digits(HCALL call, DWORD modes) = 0;
+  virtual void monitor_media(HCALL call, DWORD modes) = 0;
+  virtual void monitor_tones(HCALL call, std::vector<LINEMONITORTONE> tones) = 0;
+  virtual LONG generate_digits(HCALL call, std::string_view digits) = 0;
+
+  // The device configuration of class "comm/datamodem".
+  virtual std::vector<std::uint8_t> device_config(std::size_t device) const = 0;
+  virtual LONG set_device_config(std::size_t device, std::vector<std::uint8_t> config) = 0;
+  virtual LONG config_dialog(std::size_t device) = 0;
+};
+
+}  // namespace orvexa::telephony

@@ -1,0 +1,291 @@
+#include "platform/telephony/sim_config.h"
+
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <toml++/toml.h>
+
+#include "platform/telephony/dial_string.h"
+
+namespace orvexa::telephony {
+
+namespace {
+
+// Carries the first problem found; every reader returns false once there is one.
+struct Reader {
+  std::string where;  // "line 2 (\"Office\")"
+  std::string error;
+
+  bool fail(std::string_view key, std::string_view what) {
+    if (error.empty()) error = where + ": key '" + std::string(key) + "': " + std::string(what);
+    return false;
+  }
+  bool only_keys(const toml::table& t, std::initializer_list<std::string_view> known) {
+    std::set<std::string_view> allowed(known);
+    for (auto&& [k, v] : t)
+      if (!allowed.contains(k.str())) return fail(k.str(), "unknown key");
+    return true;
+  }
+  bool text(const toml::table& t, std::string_view key, std::string& out) {
+    const toml::node* n = t.get(key);
+    if (!n) return true;
+    auto v = n->value_exact<std::string>();
+    if (!v) return fail(key, "must be a string");
+    out = *v;
+    return true;
+  }
+  bool millis(const toml::table& t, std::string_view key, std::chrono::milliseconds& out,
+              bool allow_zero) {
+    const toml::node* n = t.get(key);
+    if (!n) return true;
+    auto v = n->value_exact<std::int64_t>();
+    if (!v || *v < (allow_zero ? 0 : 1) || *v > 86'400'000)
+      return fail(key, allow_zero ? "must be milliseconds from 0 to 86400000"
+                                  : "must be milliseconds from 1 to 86400000");
+    out = std::chrono::milliseconds(*v);
+    return true;
+  }
+  bool optional_millis(const toml::table& t, std::string_view key,
+                       std::optional<std::chrono::milliseconds>& out) {
+    if (!t.get(key)) return true;
+    std::chrono::milliseconds value{};
+    if (!millis(t, key, value, true)) return false;
+    out = value;
+    return true;
+  }
+  bool seconds(const toml::table& t, std::string_view key, std::optional<double>& out) {
+    const toml::node* n = t.get(key);
+    if (!n) return true;
+    auto v = n->value<double>();
+    if (!v || !(*v >= 0) || *v > 86400) return fail(key, "must be seconds from 0 to 86400");
+    out = *v;
+    return true;
+  }
+  bool count(const toml::table& t, std::string_view key, int& out) {
+    const toml::node* n = t.get(key);
+    if (!n) return true;
+    auto v = n->value_exact<std::int64_t>();
+    if (!v || *v < 0 || *v > 1000) return fail(key, "must be a whole number from 0 to 1000");
+    out = static_cast<int>(*v);
+    return true;
+  }
+  bool number(const toml::table& t, std::string_view key, std::string& out) {
+    if (!text(t, key, out)) return false;
+    if (!is_plausible_dial_string(out)) return fail(key, "is not a telephone number");
+    return true;
+  }
+};
+
+bool read_outcome(Reader& r, const toml::table& t, FarEndOutcome& out) {
+  std::string name;
+  if (!r.text(t, "outcome", name)) return false;
+  if (name.empty()) return true;
+  static constexpr FarEndOutcome kAll[] = {FarEndOutcome::Answer, FarEndOutcome::Busy,
+                                           FarEndOutcome::NoAnswer, FarEndOutcome::Reject,
+                                           FarEndOutcome::Unreachable};
+  for (FarEndOutcome o : kAll)
+    if (outcome_name(o) == name) {
+      out = o;
+      return true;
+    }
+  return r.fail("outcome", "must be answer, busy, no-answer, reject or unreachable");
+}
+
+bool read_keys(Reader& r, const toml::table& t, std::vector<FarEndKey>& out) {
+  const toml::node* n = t.get("keys");
+  if (!n) return true;
+  const toml::array* list = n->as_array();
+  if (!list) return r.fail("keys", "must be a list of { key = \"1\", at = ms } tables");
+  for (const toml::node& item : *list) {
+    const toml::table* k = item.as_table();
+    if (!k) return r.fail("keys", "must be a list of { key = \"1\", at = ms } tables");
+    Reader inner{r.where + ", keys[" + std::to_string(out.size()) + "]", ""};
+    FarEndKey key;
+    std::string name;
+    bool ok = inner.only_keys(*k, {"key", "at", "after_heard"}) && inner.text(*k, "key", name) &&
+              inner.optional_millis(*k, "at", key.at) &&
+              inner.seconds(*k, "after_heard", key.after_heard_seconds);
+    if (ok && (name.size() != 1 || std::string_view("0123456789*#ABCD").find(name[0]) ==
+                                       std::string_view::npos))
+      ok = inner.fail("key", "must be one of 0-9, *, #, A-D");
+    if (ok && key.at.has_value() == key.after_heard_seconds.has_value())
+      ok = inner.fail("at", "give exactly one of 'at' and 'after_heard'");
+    if (!ok) {
+      r.error = inner.error;
+      return false;
+    }
+    key.key = name[0];
+    out.push_back(key);
+  }
+  return true;
+}
+
+bool read_far_end(Reader& r, const toml::table& t, FarEnd& out, bool needs_number) {
+  std::string digits;
+  bool ok = r.only_keys(t, {"number", "outcome", "rings", "keys", "hangup_at", "hangup_after_heard",
+                            "dtmf"}) &&
+            r.number(t, "number", out.number) && read_outcome(r, t, out.outcome) &&
+            r.count(t, "rings", out.rings) && read_keys(r, t, out.keys) &&
+            r.optional_millis(t, "hangup_at", out.hangup_at) &&
+            r.seconds(t, "hangup_after_heard", out.hangup_after_heard_seconds) &&
+            r.text(t, "dtmf", digits);
+  if (!ok) return false;
+  if (needs_number && out.number.empty()) return r.fail("number", "is missing");
+  if (digits == "inband") out.digits = DigitPath::InBand;
+  else if (digits.empty() || digits == "notify") out.digits = DigitPath::Notification;
+  else return r.fail("dtmf", "must be \"notify\" or \"inband\"");
+  return true;
+}
+
+bool read_line(Reader& r, const toml::table& t, SimLine& line) {
+  if (!r.only_keys(t, {"name", "number", "ring_timeout", "never_reply", "incoming", "provider"}) ||
+      !r.text(t, "name", line.name) || !r.number(t, "number", line.number) ||
+      !r.millis(t, "ring_timeout", line.ring_timeout, false))
+    return false;
+  if (const toml::node* n = t.get("never_reply")) {
+    auto v = n->value_exact<bool>();
+    if (!v) return r.fail("never_reply", "must be true or false");
+    line.never_reply = *v;
+  }
+  const toml::node* in = t.get("incoming");
+  if (!in) return true;
+  const toml::array* list = in->as_array();
+  if (!list) return r.fail("incoming", "must be a list of [[line.incoming]] tables");
+  for (const toml::node& item : *list) {
+    const toml::table* c = item.as_table();
+    if (!c) return r.fail("incoming", "must be a list of [[line.incoming]] tables");
+    Reader inner{r.where + ", incoming " + std::to_string(line.incoming.size() + 1), ""};
+    IncomingCall call;
+    toml::table behaviour = *c;
+    for (std::string_view k : {"at", "name", "rings"}) behaviour.erase(k);
+    bool ok = inner.millis(*c, "at", call.at, true) && inner.text(*c, "name", call.name) &&
+              inner.count(*c, "rings", call.rings) &&
+              read_far_end(inner, behaviour, call.behaviour, true);
+    if (!ok) {
+      r.error = inner.error;
+      return false;
+    }
+    call.number = call.behaviour.number;
+    line.incoming.push_back(std::move(call));
+  }
+  return true;
+}
+
+bool read_timing(Reader& r, const toml::table& t, SimTiming& timing) {
+  return r.only_keys(t, {"dialing", "proceeding", "ringback", "ring"}) &&
+         r.millis(t, "dialing", timing.dialing, true) &&
+         r.millis(t, "proceeding", timing.proceeding, true) &&
+         r.millis(t, "ringback", timing.ringback, true) && r.millis(t, "ring", timing.ring, false);
+}
+
+}  // namespace
+
+std::string_view outcome_name(FarEndOutcome outcome) {
+  switch (outcome) {
+    case FarEndOutcome::Answer: return "answer";
+    case FarEndOutcome::Busy: return "busy";
+    case FarEndOutcome::NoAnswer: return "no-answer";
+    case FarEndOutcome::Reject: return "reject";
+    case FarEndOutcome::Unreachable: return "unreachable";
+  }
+  return "answer";
+}
+
+const FarEnd& SimConfig::far_end_for(std::string_view dialled) const {
+  std::string plain;
+  for (char c : dialled)
+    if (c != ' ') plain.push_back(c);
+  for (const FarEnd& f : far_ends) {
+    std::string mine;
+    for (char c : f.number)
+      if (c != ' ') mine.push_back(c);
+    if (mine == plain) return f;
+  }
+  return default_far_end;
+}
+
+SimConfig default_sim_config() {
+  SimConfig config;
+  SimLine line;
+  line.name = "Simulated line 1";
+  line.number = "100";
+  config.lines.push_back(line);
+  return config;
+}
+
+SimConfigResult parse_sim_config(std::string_view text) {
+  toml::table root;
+  try {
+    root = toml::parse(text);
+  } catch (const toml::parse_error& e) {
+    std::ostringstream out;
+    out << "line " << e.source().begin.line << " of the file: " << e.description();
+    return {std::nullopt, out.str()};
+  }
+  SimConfig config;
+  Reader top{"top level", ""};
+  if (!top.only_keys(root, {"timing", "line", "far_end", "default_far_end"}))
+    return {std::nullopt, top.error};
+  if (const toml::node* n = root.get("timing")) {
+    Reader r{"[timing]", ""};
+    if (!n->as_table()) return {std::nullopt, "[timing]: must be a table"};
+    if (!read_timing(r, *n->as_table(), config.timing)) return {std::nullopt, r.error};
+  }
+  if (const toml::node* n = root.get("line")) {
+    const toml::array* lines = n->as_array();
+    if (!lines) return {std::nullopt, "line: must be a list of [[line]] tables"};
+    for (const toml::node& item : *lines) {
+      const toml::table* t = item.as_table();
+      const std::string index = "line " + std::to_string(config.lines.size() + 1);
+      if (!t) return {std::nullopt, index + ": must be a [[line]] table"};
+      SimLine line;
+      line.name = "Simulated line " + std::to_string(config.lines.size() + 1);
+      Reader r{index, ""};
+      if (const toml::node* name = t->get("name"))
+        if (auto v = name->value_exact<std::string>()) r.where += " (\"" + *v + "\")";
+      const std::string provider = t->get("provider") ? t->get("provider")->value_or<std::string>("")
+                                                      : "sim";
+      if (provider != "sim") {
+        if (provider.empty()) return {std::nullopt, r.where + ": key 'provider': must be a string"};
+        continue;  // served by another provider
+      }
+      if (!read_line(r, *t, line)) return {std::nullopt, r.error};
+      config.lines.push_back(std::move(line));
+    }
+  }
+  if (!root.get("line")) config.lines = default_sim_config().lines;
+  if (const toml::node* n = root.get("far_end")) {
+    const toml::array* list = n->as_array();
+    if (!list) return {std::nullopt, "far_end: must be a list of [[far_end]] tables"};
+    for (const toml::node& item : *list) {
+      const std::string where = "far_end " + std::to_string(config.far_ends.size() + 1);
+      const toml::table* t = item.as_table();
+      if (!t) return {std::nullopt, where + ": must be a [[far_end]] table"};
+      Reader r{where, ""};
+      FarEnd f;
+      if (!read_far_end(r, *t, f, true)) return {std::nullopt, r.error};
+      config.far_ends.push_back(std::move(f));
+    }
+  }
+  if (const toml::node* n = root.get("default_far_end")) {
+    Reader r{"[default_far_end]", ""};
+    if (!n->as_table()) return {std::nullopt, "[default_far_end]: must be a table"};
+    if (!read_far_end(r, *n->as_table(), config.default_far_end, false))
+      return {std::nullopt, r.error};
+  }
+  return {std::move(config), ""};
+}
+
+SimConfigResult load_sim_config(const std::filesystem::path& file) {
+  std::error_code ec;
+  if (!std::filesystem::exists(file, ec)) return {default_sim_config(), ""};
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return {std::nullopt, file.string() + ": cannot be read"};
+  std::ostringstream text;
+  text << in.rdbuf();
+  SimConfigResult result = parse_sim_config(text.str());
+  if (!result.error.empty()) result.error = file.filename().string() + ": " + result.error;
+  return result;
+}
+
+}  // namespace orvexa::telephony

@@ -1,0 +1,91 @@
+// The description of simulated lines and far ends, read from orvexa.toml.
+//
+//   [timing]                      # optional, milliseconds
+//   dialing = 100  proceeding = 1000  ringback = 1500  ring = 5000
+//   [[line]]
+//   name = "Office line"  number = "021-5550100"  ring_timeout = 60000
+//   [[line.incoming]]
+//   at = 5000  number = "09120000001"  name = "Reza"  rings = 3
+//   [[far_end]]
+//   number = "09121111111"  outcome = "answer"  rings = 2  dtmf = "inband"
+//   keys = [{ key = "1", at = 3000 }, { key = "2", after_heard = 8.0 }]
+//   hangup_at = 20000
+//   [default_far_end]
+//   outcome = "no-answer"
+//
+// A missing file gives one default line; a broken one an error naming the line and key.
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orvexa::telephony {
+
+enum class FarEndOutcome { Answer, Busy, NoAnswer, Reject, Unreachable };
+enum class DigitPath { Notification, InBand };
+
+struct FarEndKey {
+  char key = '1';
+  // Milliseconds after the answer, or seconds of audio heard; exactly one is set.
+  std::optional<std::chrono::milliseconds> at;
+  std::optional<double> after_heard_seconds;
+};
+
+struct FarEnd {
+  std::string number;  // empty for the default far end
+  FarEndOutcome outcome = FarEndOutcome::Answer;
+  int rings = 1;
+  std::vector<FarEndKey> keys;
+  std::optional<std::chrono::milliseconds> hangup_at;
+  std::optional<double> hangup_after_heard_seconds;
+  DigitPath digits = DigitPath::Notification;
+};
+
+struct IncomingCall {
+  std::chrono::milliseconds at{0};  // after the line is opened
+  std::string number, name;
+  int rings = 4;  // the caller gives up after this many rings unless answered
+  FarEnd behaviour;  // keys and hang-up once answered
+};
+
+struct SimLine {
+  std::string name;
+  std::string number;
+  std::chrono::milliseconds ring_timeout{60000};
+  bool never_reply = false;  // requests are accepted and never answered
+  std::vector<IncomingCall> incoming;
+};
+
+struct SimTiming {
+  std::chrono::milliseconds dialing{100}, proceeding{1000}, ringback{1500}, ring{5000};
+};
+
+struct SimConfig {
+  SimTiming timing;
+  std::vector<SimLine> lines;
+  std::vector<FarEnd> far_ends;
+  FarEnd default_far_end;
+
+  // The far end a dialled number reaches: exact match after dropping blanks, else the default.
+  const FarEnd& far_end_for(std::string_view dialled) const;
+};
+
+// One simulated line that answers every number after one ring.
+SimConfig default_sim_config();
+
+struct SimConfigResult {
+  std::optional<SimConfig> config;
+  std::string error;  // "line 2 (\"Office\"): key 'ring_timeout': must be a positive integer"
+};
+
+SimConfigResult parse_sim_config(std::string_view toml_text);
+// A missing file is the default configuration.
+SimConfigResult load_sim_config(const std::filesystem::path& file);
+
+std::string_view outcome_name(FarEndOutcome outcome);
+
+}  // namespace orvexa::telephony

@@ -1,0 +1,457 @@
+// The simulated lines' call state machine, on the loop's clock.
+#include "platform/telephony/sim_provider.h"
+
+#include <cmath>
+
+namespace orvexa::telephony {
+
+namespace {
+
+constexpr messaging::UINT kRunDue = messaging::WM_USER + 2;
+constexpr std::uintptr_t kTimerId = 1;
+constexpr std::uint64_t kLineOwner = 1ull << 40;
+
+}  // namespace
+
+SimProvider::SimProvider(messaging::Loop& loop, SimConfig config)
+    : loop_(loop),
+      config_(std::move(config)),
+      timer_window_(loop, [this](messaging::UINT m, messaging::WPARAM, messaging::LPARAM) {
+        if (m == kRunDue || m == messaging::WM_TIMER) run_due();
+        return messaging::LRESULT{0};
+      }) {
+  for (const SimLine& l : config_.lines) {
+    Line line;
+    line.config = l;
+    line.description.name = l.name;
+    line.description.address = l.number;
+    // A modem-style configuration block the service can read and write back.
+    line.dev_config.assign(64, 0);
+    lines_.push_back(std::move(line));
+  }
+}
+
+SimProvider::~SimProvider() = default;
+
+void SimProvider::attach_audio(std::size_t line, std::unique_ptr<SimLineAudio> audio) {
+  if (line >= lines_.size()) return;
+  lines_[line].audio = std::move(audio);
+  if (lines_[line].audio) {
+    lines_[line].audio->set_heard_listener(
+        [this, line](messaging::TimePoint t, messaging::Duration d,
+                     std::span<const std::uint8_t> bytes) { on_heard(line, t, d, bytes); });
+  }
+}
+
+const LineDeviceDescription& SimProvider::device(std::size_t index) const {
+  const Line& line = lines_.at(index);
+  // Audio numbers follow the audio service's current list.
+  line.description.wave_in = line.audio ? line.audio->wave_in() : -1;
+  line.description.wave_out = line.audio ? line.audio->wave_out() : -1;
+  return line.description;
+}
+
+const SimProvider::CallRecord* SimProvider::call_record(std::size_t number) const {
+  for (const CallRecord& r : records_)
+    if (r.number == number) return &r;
+  return nullptr;
+}
+
+// --- scheduling ---
+
+void SimProvider::at(messaging::Duration delay, std::uint64_t owner, Action action) {
+  schedule_.emplace(loop_.now() + delay, Scheduled{owner, std::move(action)});
+  arm();
+}
+
+void SimProvider::cancel(std::uint64_t owner) {
+  for (auto it = schedule_.begin(); it != schedule_.end();)
+    it = it->second.owner == owner ? schedule_.erase(it) : std::next(it);
+  arm();
+}
+
+void SimProvider::arm() {
+  if (schedule_.empty()) {
+    timer_window_.kill_timer(kTimerId);
+    return;
+  }
+  const auto delay = schedule_.begin()->first - loop_.now();
+  if (delay <= messaging::Duration::zero()) {
+    timer_window_.kill_timer(kTimerId);
+    timer_window_.post(kRunDue);
+    return;
+  }
+  const auto ms = std::chrono::ceil<std::chrono::milliseconds>(delay);
+  timer_window_.set_timer(kTimerId, ms);
+}
+
+void SimProvider::run_due() {
+  const auto now = loop_.now();
+  while (!schedule_.empty() && schedule_.begin()->first <= now) {
+    Action action = std::move(schedule_.begin()->second.action);
+    schedule_.erase(schedule_.begin());
+    action();
+  }
+  arm();
+}
+
+// --- lines ---
+
+LONG SimProvider::open(std::size_t device, ProviderEvents& events) {
+  if (device >= lines_.size()) return LINEERR_BADDEVICEID;
+  lines_[device].events = &events;
+  for (const IncomingCall& incoming : lines_[device].config.incoming)
+    schedule_incoming(device, incoming);
+  return 0;
+}
+
+void SimProvider::close(std::size_t device) {
+  if (device >= lines_.size()) return;
+  cancel(kLineOwner | device);
+  std::vector<HCALL> gone;
+  for (auto& [h, c] : calls_)
+    if (c.line == device) gone.push_back(h);
+  for (HCALL h : gone) deallocate(h);
+  lines_[device].events = nullptr;
+}
+
+std::vector<std::uint8_t> SimProvider::device_config(std::size_t device) const {
+  return device < lines_.size() ? lines_[device].dev_config : std::vector<std::uint8_t>{};
+}
+
+LONG SimProvider::set_device_config(std::size_t device, std::vector<std::uint8_t> config) {
+  if (device >= lines_.size()) return LINEERR_BADDEVICEID;
+  if (config.size() > 4096) return LINEERR_INVALPARAM;
+  lines_[device].dev_config = std::move(config);
+  return 0;
+}
+
+// --- calls ---
+
+SimProvider::Call* SimProvider::find(HCALL call) {
+  auto it = calls_.find(call);
+  return it == calls_.end() ? nullptr : &it->second;
+}
+
+SimProvider::CallRecord* SimProvider::record_of(const Call& call) {
+  for (auto it = records_.rbegin(); it != records_.rend(); ++it)
+    if (it->number == call.record) return &*it;
+  return nullptr;
+}
+
+SimProvider::CallRecord& SimProvider::new_record(std::size_t line, HCALL call, bool outgoing,
+                                                 std::string dialled, FarEndOutcome outcome) {
+  if (records_.size() >= record_limit_ && !records_.empty()) records_.pop_front();
+  CallRecord r;
+  r.number = next_record_++;
+  r.line = line;
+  r.handle = call;
+  r.outgoing = outgoing;
+  r.dialled = std::move(dialled);
+  r.outcome = outcome;
+  r.started = loop_.now();
+  records_.push_back(std::move(r));
+  return records_.back();
+}
+
+void SimProvider::state(HCALL call, DWORD s, DWORD mode) {
+  Call* c = find(call);
+  if (!c || !lines_[c->line].events) return;
+  events_of(*c).call_state(call, s, mode);
+}
+
+LONG SimProvider::make_call(std::size_t device, HCALL call, RequestId request,
+                            std::string_view number) {
+  if (device >= lines_.size() || !lines_[device].events) return LINEERR_INVALLINEHANDLE;
+  Call c;
+  c.line = device;
+  c.far = config_.far_end_for(number);
+  c.phase = number.empty() ? Phase::DialTone : Phase::Dialing;
+  c.details.called_number = std::string(number);
+  c.details.called_id_flags = number.empty() ? LINECALLPARTYID_UNKNOWN : LINECALLPARTYID_ADDRESS;
+  c.record = new_record(device, call, true, std::string(number), c.far.outcome).number;
+  calls_[call] = c;
+  if (lines_[device].config.never_reply) return 0;
+  at(messaging::Duration::zero(), call, [this, call, request, n = std::string(number)] {
+    Call* self = find(call);
+    if (!self) return;
+    events_of(*self).reply(request, 0);
+    if (n.empty()) {
+      state(call, LINECALLSTATE_DIALTONE);
+    } else {
+      start_dialing(call, n);
+    }
+  });
+  return 0;
+}
+
+void SimProvider::start_dialing(HCALL call, std::string_view) {
+  Call* c = find(call);
+  if (!c) return;
+  c->phase = Phase::Dialing;
+  state(call, LINECALLSTATE_DIALING);
+  at(config_.timing.dialing, call, [this, call] {
+    Call* self = find(call);
+    if (!self) return;
+    if (self->far.outcome == FarEndOutcome::Unreachable) {
+      self->phase = Phase::Ended;
+      state(call, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_UNREACHABLE);
+      return;
+    }
+    self->phase = Phase::Proceeding;
+    state(call, LINECALLSTATE_PROCEEDING);
+    at(config_.timing.proceeding, call, [this, call] { after_proceeding(call); });
+  });
+}
+
+void SimProvider::after_proceeding(HCALL call) {
+  Call* c = find(call);
+  if (!c) return;
+  switch (c->far.outcome) {
+    case FarEndOutcome::Busy:
+      c->phase = Phase::Ended;
+      state(call, LINECALLSTATE_BUSY, LINEBUSYMODE_STATION);
+      return;
+    case FarEndOutcome::Reject:
+      c->phase = Phase::Ended;
+      state(call, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_REJECT);
+      return;
+    default: break;
+  }
+  c->phase = Phase::Ringback;
+  state(call, LINECALLSTATE_RINGBACK);
+  const auto timeout = lines_[c->line].config.ring_timeout;
+  const auto answer_after = config_.timing.ringback + c->far.rings * config_.timing.ring;
+  if (c->far.outcome == FarEndOutcome::Answer && answer_after < timeout) {
+    at(answer_after, call, [this, call] { connect(call); });
+  } else {
+    // Nobody answers: the line gives up ringing and the call goes idle.
+    at(timeout, call, [this, call] {
+      if (Call* self = find(call)) {
+        self->phase = Phase::Idle;
+        if (CallRecord* r = record_of(*self)) r->ended = loop_.now();
+        state(call, LINECALLSTATE_IDLE);
+      }
+    });
+  }
+}
+
+void SimProvider::connect(HCALL call) {
+  Call* c = find(call);
+  if (!c) return;
+  c->phase = Phase::Connected;
+  if (CallRecord* r = record_of(*c)) r->connected = loop_.now();
+  state(call, LINECALLSTATE_CONNECTED);
+  for (const FarEndKey& key : c->far.keys)
+    if (key.at) at(*key.at, call, [this, call, k = key.key] { press(call, k); });
+  if (c->far.hangup_at) at(*c->far.hangup_at, call, [this, call] { far_end_hangs_up(call); });
+}
+
+void SimProvider::far_end_hangs_up(HCALL call) {
+  Call* c = find(call);
+  if (!c || c->phase != Phase::Connected) return;
+  c->phase = Phase::Ended;
+  cancel(call);
+  if (CallRecord* r = record_of(*c)) r->ended = loop_.now();
+  state(call, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL);
+}
+
+void SimProvider::press(HCALL call, char key) {
+  Call* c = find(call);
+  if (!c || c->phase != Phase::Connected) return;
+  if (CallRecord* r = record_of(*c)) r->keys_pressed.push_back(key);
+  if (c->far.digits == DigitPath::Notification) {
+    if (c->digit_modes & (LINEDIGITMODE_DTMF | LINEDIGITMODE_DTMFEND))
+      events_of(*c).digit(call, key, LINEDIGITMODE_DTMF);
+    return;
+  }
+  // In-band: the key is sound on the line; the line's own detector finds it in that sound.
+  const std::vector<std::int16_t> pcm = dtmf_out_.render(std::string(1, key));
+  if (SimLineAudio* audio = lines_[c->line].audio.get()) audio->push_far_end(pcm);
+  dsp::DtmfDetector detector;
+  constexpr std::size_t kBlock = dsp::kDtmfSampleRate / 100;
+  for (std::size_t done = 0; done < pcm.size(); done += kBlock) {
+    const std::size_t n = std::min(kBlock, pcm.size() - done);
+    const std::string found = detector.feed(std::span(pcm).subspan(done, n));
+    if (found.empty()) continue;
+    const auto latency = std::chrono::milliseconds((done + n) * 1000 / dsp::kDtmfSampleRate);
+    at(latency, call, [this, call, found] {
+      Call* self = find(call);
+      if (!self || !(self->digit_modes & (LINEDIGITMODE_DTMF | LINEDIGITMODE_DTMFEND))) return;
+      for (char k : found) events_of(*self).digit(call, k, LINEDIGITMODE_DTMF);
+    });
+    return;
+  }
+}
+
+LONG SimProvider::dial(HCALL call, RequestId request, std::string_view number) {
+  Call* c = find(call);
+  if (!c) return LINEERR_INVALCALLHANDLE;
+  if (lines_[c->line].config.never_reply) return 0;
+  if (c->phase != Phase::DialTone && c->phase != Phase::Connected) return LINEERR_INVALCALLSTATE;
+  at(messaging::Duration::zero(), call, [this, call, request, n = std::string(number)] {
+    Call* self = find(call);
+    if (!self) return;
+    events_of(*self).reply(request, 0);
+    if (self->phase != Phase::DialTone) return;
+    if (n.empty()) {
+      // Off hook without a number: the line is connected to nobody in particular.
+      self->far = FarEnd{};
+      self->far.keys.clear();
+      self->phase = Phase::Connected;
+      if (CallRecord* r = record_of(*self)) r->connected = loop_.now();
+      state(call, LINECALLSTATE_CONNECTED);
+      return;
+    }
+    self->far = config_.far_end_for(n);
+    if (CallRecord* r = record_of(*self)) {
+      r->dialled = n;
+      r->outcome = self->far.outcome;
+    }
+    start_dialing(call, n);
+  });
+  return 0;
+}
+
+LONG SimProvider::answer(HCALL call, RequestId request) {
+  Call* c = find(call);
+  if (!c) return LINEERR_INVALCALLHANDLE;
+  if (c->phase != Phase::Offering) return LINEERR_INVALCALLSTATE;
+  if (lines_[c->line].config.never_reply) return 0;
+  cancel(call);
+  at(messaging::Duration::zero(), call, [this, call, request] {
+    Call* self = find(call);
+    if (!self) return;
+    events_of(*self).reply(request, 0);
+    connect(call);
+  });
+  return 0;
+}
+
+LONG SimProvider::drop(HCALL call, RequestId request) {
+  Call* c = find(call);
+  if (!c) return LINEERR_INVALCALLHANDLE;
+  if (lines_[c->line].config.never_reply) return 0;
+  cancel(call);
+  at(messaging::Duration::zero(), call, [this, call, request] {
+    Call* self = find(call);
+    if (!self) return;
+    self->phase = Phase::Idle;
+    if (CallRecord* r = record_of(*self); r && !r->ended) r->ended = loop_.now();
+    events_of(*self).reply(request, 0);
+    state(call, LINECALLSTATE_IDLE);
+  });
+  return 0;
+}
+
+LONG SimProvider::set_call_params(HCALL call, RequestId request, DWORD) {
+  Call* c = find(call);
+  if (!c) return LINEERR_INVALCALLHANDLE;
+  if (lines_[c->line].config.never_reply) return 0;
+  at(messaging::Duration::zero(), call, [this, call, request] {
+    if (Call* self = find(call)) events_of(*self).reply(request, 0);
+  });
+  return 0;
+}
+
+void SimProvider::deallocate(HCALL call) {
+  Call* c = find(call);
+  if (!c) return;
+  if (CallRecord* r = record_of(*c); r && !r->ended) r->ended = loop_.now();
+  cancel(call);
+  calls_.erase(call);
+}
+
+CallDetails SimProvider::details(HCALL call) const {
+  auto it = calls_.find(call);
+  return it == calls_.end() ? CallDetails{} : it->second.details;
+}
+
+void SimProvider::monitor_digits(HCALL call, DWORD modes) {
+  if (Call* c = find(call)) c->digit_modes = modes;
+}
+
+void SimProvider::monitor_media(HCALL, DWORD) {}
+void SimProvider::monitor_tones(HCALL, std::vector<LINEMONITORTONE>) {}
+
+LONG SimProvider::generate_digits(HCALL call, std::string_view digits) {
+  Call* c = find(call);
+  if (!c) return LINEERR_INVALCALLHANDLE;
+  if (CallRecord* r = record_of(*c)) r->keys_received.append(digits);
+  return 0;
+}
+
+// --- incoming calls ---
+
+void SimProvider::schedule_incoming(std::size_t line, const IncomingCall& incoming) {
+  at(incoming.at, kLineOwner | line, [this, line, incoming] {
+    ProviderEvents* events = lines_[line].events;
+    if (!events) return;
+    CallDetails details;
+    details.origin = LINECALLORIGIN_EXTERNAL;
+    details.caller_id_flags = LINECALLPARTYID_ADDRESS | (incoming.name.empty() ? 0 : LINECALLPARTYID_NAME);
+    if (incoming.number.empty()) details.caller_id_flags = LINECALLPARTYID_BLOCKED;
+    details.caller_number = incoming.number;
+    details.caller_name = incoming.name;
+    const HCALL call = events->incoming_call(*this, line, details);
+    if (!call) return;
+    Call c;
+    c.line = line;
+    c.far = incoming.behaviour;
+    c.phase = Phase::Offering;
+    c.details = details;
+    c.rings_left = incoming.rings;
+    c.record = new_record(line, call, false, incoming.number, FarEndOutcome::Answer).number;
+    calls_[call] = c;
+    state(call, LINECALLSTATE_OFFERING);
+    events->call_info_changed(call, LINECALLINFOSTATE_CALLERID);
+    ring_incoming(call);
+  });
+}
+
+void SimProvider::ring_incoming(HCALL call) {
+  Call* c = find(call);
+  if (!c || c->phase != Phase::Offering) return;
+  if (c->rings_left <= 0) {
+    // The caller gives up.
+    c->phase = Phase::Idle;
+    if (CallRecord* r = record_of(*c)) r->ended = loop_.now();
+    state(call, LINECALLSTATE_IDLE);
+    return;
+  }
+  --c->rings_left;
+  events_of(*c).ringing(*this, c->line);
+  at(config_.timing.ring, call, [this, call] { ring_incoming(call); });
+}
+
+// --- what the far end hears ---
+
+void SimProvider::on_heard(std::size_t line, messaging::TimePoint t, messaging::Duration length,
+                           std::span<const std::uint8_t> bytes) {
+  for (auto& [handle, c] : calls_) {
+    if (c.line != line || c.phase != Phase::Connected) continue;
+    const HCALL call = handle;
+    CallRecord* r = record_of(c);
+    if (!r) return;
+    const std::uint64_t offset = r->audio.size();
+    if (keep_audio_) r->audio.insert(r->audio.end(), bytes.begin(), bytes.end());
+    r->heard.push_back({t, length, offset, bytes.size()});
+    r->heard_seconds += std::chrono::duration<double>(length).count();
+    const double heard = r->heard_seconds;
+    std::vector<char> due;
+    for (std::size_t i = 0; i < c.far.keys.size(); ++i) {
+      const FarEndKey& k = c.far.keys[i];
+      if (k.after_heard_seconds && i >= c.next_key && heard + 1e-9 >= *k.after_heard_seconds) {
+        due.push_back(k.key);
+        c.next_key = i + 1;
+      }
+    }
+    const bool hang_up =
+        c.far.hangup_after_heard_seconds && heard + 1e-9 >= *c.far.hangup_after_heard_seconds;
+    for (char k : due) at(messaging::Duration::zero(), call, [this, call, k] { press(call, k); });
+    if (hang_up) at(messaging::Duration::zero(), call, [this, call] { far_end_hangs_up(call); });
+    return;
+  }
+}
+
+}  // namespace orvexa::telephony

@@ -1,0 +1,155 @@
+// Simulated lines: calls whose far ends follow the scenarios of SimConfig on the loop's clock,
+// and a record of every call (what its far end pressed and heard, and when).
+//
+//   SimProvider sim(loop, load_sim_config(folder / "orvexa.toml").config.value());
+//   service.add_provider(sim);
+//   ... sim.call_record(1)->heard_seconds ...
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <span>
+
+#include "platform/dsp/dtmf.h"
+#include "platform/messaging/hidden_window.h"
+#include "platform/telephony/line_provider.h"
+#include "platform/telephony/sim_config.h"
+
+namespace orvexa::telephony {
+
+// The audio side of one simulated line (the devices live in the audio service).
+class SimLineAudio {
+ public:
+  using HeardListener = std::function<void(messaging::TimePoint at, messaging::Duration length,
+                                           std::span<const std::uint8_t> bytes)>;
+  virtual ~SimLineAudio() = default;
+  // Current audio-service numbers; -1 when absent.
+  virtual std::int32_t wave_in() const = 0;
+  virtual std::int32_t wave_out() const = 0;
+  // Called for every stretch the line's output played to the far end.
+  virtual void set_heard_listener(HeardListener listener) = 0;
+  // The far end's sound into the line's input: 8 kHz 16-bit mono.
+  virtual void push_far_end(std::span<const std::int16_t> samples) = 0;
+};
+
+class SimProvider final : public LineProvider {
+ public:
+  struct HeardStretch {
+    messaging::TimePoint at;
+    messaging::Duration length;
+    std::uint64_t offset, size;  // into CallRecord::audio
+  };
+  struct CallRecord {
+    std::size_t number = 0;  // 1, 2, ... in the order calls began on any line
+    std::size_t line = 0;
+    HCALL handle = 0;
+    bool outgoing = true;
+    std::string dialled;
+    FarEndOutcome outcome = FarEndOutcome::Answer;
+    messaging::TimePoint started{};
+    std::optional<messaging::TimePoint> connected, ended;
+    std::string keys_pressed;   // by the far end, in order
+    std::string keys_received;  // generated toward the far end
+    std::vector<HeardStretch> heard;
+    std::vector<std::uint8_t> audio;  // what the far end heard (when kept)
+    double heard_seconds = 0;
+  };
+
+  SimProvider(messaging::Loop& loop, SimConfig config);
+  ~SimProvider() override;
+
+  void attach_audio(std::size_t line, std::unique_ptr<SimLineAudio> audio);
+  // Old records are dropped beyond this many; audio is kept only when asked (default on).
+  void set_record_limit(std::size_t limit) { record_limit_ = limit; }
+  void keep_audio(bool keep) { keep_audio_ = keep; }
+
+  const CallRecord* call_record(std::size_t number) const;
+  const std::deque<CallRecord>& records() const { return records_; }
+  std::size_t live_calls() const { return calls_.size(); }
+  std::size_t scheduled_actions() const { return schedule_.size(); }
+  const SimConfig& config() const { return config_; }
+
+  // LineProvider
+  std::string_view name() const override { return "sim"; }
+  std::size_t device_count() const override { return lines_.size(); }
+  const LineDeviceDescription& device(std::size_t index) const override;
+  LONG open(std::size_t device, ProviderEvents& events) override;
+  void close(std::size_t device) override;
+  LONG make_call(std::size_t device, HCALL call, RequestId request,
+                 std::string_view number) override;
+  LONG dial(HCALL call, RequestId request, std::string_view number) override;
+  LONG answer(HCALL call, RequestId request) override;
+  LONG drop(HCALL call, RequestId request) override;
+  LONG set_call_params(HCALL call, RequestId request, DWORD bearer_mode) override;
+  void deallocate(HCALL call) override;
+  CallDetails details(HCALL call) const override;
+  void monitor_digits(HCALL call, DWORD modes) override;
+  void monitor_media(HCALL call, DWORD modes) override;
+  void monitor_tones(HCALL call, std::vector<LINEMONITORTONE> tones) override;
+  LONG generate_digits(HCALL call, std::string_view digits) override;
+  std::vector<std::uint8_t> device_config(std::size_t device) const override;
+  LONG set_device_config(std::size_t device, std::vector<std::uint8_t> config) override;
+  LONG config_dialog(std::size_t) override { return 0; }
+
+ private:
+  enum class Phase { DialTone, Dialing, Proceeding, Ringback, Offering, Connected, Ended, Idle };
+  struct Line {
+    SimLine config;
+    mutable LineDeviceDescription description;
+    std::unique_ptr<SimLineAudio> audio;
+    std::vector<std::uint8_t> dev_config;
+    ProviderEvents* events = nullptr;
+  };
+  struct Call {
+    std::size_t line;
+    FarEnd far;
+    Phase phase = Phase::Dialing;
+    std::size_t record;  // CallRecord::number
+    DWORD digit_modes = 0;
+    CallDetails details;
+    int rings_left = 0;
+    std::size_t next_key = 0;  // for keys given in seconds heard
+  };
+  using Action = std::function<void()>;
+  struct Scheduled {
+    std::uint64_t owner;  // call handle, or a line's key
+    Action action;
+  };
+
+  void at(messaging::Duration delay, std::uint64_t owner, Action action);
+  void cancel(std::uint64_t owner);
+  void arm();
+  void run_due();
+  Call* find(HCALL call);
+  CallRecord* record_of(const Call& call);
+  ProviderEvents& events_of(const Call& call) { return *lines_[call.line].events; }
+  void state(HCALL call, DWORD state, DWORD mode = 0);
+  void start_dialing(HCALL call, std::string_view number);
+  void after_proceeding(HCALL call);
+  void connect(HCALL call);
+  void far_end_hangs_up(HCALL call);
+  void press(HCALL call, char key);
+  void schedule_incoming(std::size_t line, const IncomingCall& incoming);
+  void ring_incoming(HCALL call);
+  void on_heard(std::size_t line, messaging::TimePoint at, messaging::Duration length,
+                std::span<const std::uint8_t> bytes);
+  CallRecord& new_record(std::size_t line, HCALL call, bool outgoing, std::string dialled,
+                         FarEndOutcome outcome);
+
+  messaging::Loop& loop_;
+  SimConfig config_;
+  std::vector<Line> lines_;
+  std::map<HCALL, Call> calls_;
+  std::multimap<messaging::TimePoint, Scheduled> schedule_;
+  std::deque<CallRecord> records_;
+  std::size_t next_record_ = 1;
+  std::size_t record_limit_ = 1000;
+  bool keep_audio_ = true;
+  dsp::DtmfGenerator dtmf_out_;
+  messaging::FunctionWindow timer_window_;
+};
+
+}  // namespace orvexa::telephony
