@@ -138,7 +138,7 @@ bool read_far_end(Reader& r, const toml::table& t, FarEnd& out, bool needs_numbe
 }
 
 bool read_line(Reader& r, const toml::table& t, SimLine& line) {
-  if (!r.only_keys(t, {"name", "number", "ring_timeout", "never_reply", "incoming", "provider"}) ||
+  if (!r.only_keys(t, {"name", "number", "ring_timeout", "never_reply", "incoming", "kind"}) ||
       !r.text(t, "name", line.name) || !r.number(t, "number", line.number) ||
       !r.millis(t, "ring_timeout", line.ring_timeout, false))
     return false;
@@ -224,7 +224,7 @@ SimConfigResult parse_sim_config(std::string_view text) {
   }
   SimConfig config;
   Reader top{"top level", ""};
-  if (!top.only_keys(root, {"timing", "line", "far_end", "default_far_end"}))
+  if (!top.only_keys(root, {"timing", "line", "far_end", "default_far_end", "sip"}))
     return {std::nullopt, top.error};
   if (const toml::node* n = root.get("timing")) {
     Reader r{"[timing]", ""};
@@ -234,21 +234,20 @@ SimConfigResult parse_sim_config(std::string_view text) {
   if (const toml::node* n = root.get("line")) {
     const toml::array* lines = n->as_array();
     if (!lines) return {std::nullopt, "line: must be a list of [[line]] tables"};
+    int table = 0;
     for (const toml::node& item : *lines) {
       const toml::table* t = item.as_table();
-      const std::string index = "line " + std::to_string(config.lines.size() + 1);
+      const std::string index = "line " + std::to_string(++table);
       if (!t) return {std::nullopt, index + ": must be a [[line]] table"};
       SimLine line;
       line.name = "Simulated line " + std::to_string(config.lines.size() + 1);
       Reader r{index, ""};
       if (const toml::node* name = t->get("name"))
         if (auto v = name->value_exact<std::string>()) r.where += " (\"" + *v + "\")";
-      const std::string provider = t->get("provider") ? t->get("provider")->value_or<std::string>("")
-                                                      : "sim";
-      if (provider != "sim") {
-        if (provider.empty()) return {std::nullopt, r.where + ": key 'provider': must be a string"};
-        continue;  // served by another provider
-      }
+      std::string kind = "sim";
+      if (!r.text(*t, "kind", kind)) return {std::nullopt, r.error};
+      if (kind == "sip") continue;  // served by the SIP provider
+      if (kind != "sim") return {std::nullopt, r.where + ": key 'kind': must be \"sim\" or \"sip\""};
       if (!read_line(r, *t, line)) return {std::nullopt, r.error};
       config.lines.push_back(std::move(line));
     }

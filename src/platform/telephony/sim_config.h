@@ -2,7 +2,7 @@
 //
 //   [timing]                      # optional, milliseconds
 //   dialing = 100  proceeding = 1000  ringback = 1500  ring = 5000
-//   [[line]]
+//   [[line]]                      # kind = "sim" (the default) or "sip"
 //   name = "Office line"  number = "021-5550100"  ring_timeout = 60000
 //   [[line.incoming]]
 //   at = 5000  number = "09120000001"  name = "Reza"  rings = 3

@@ -1,0 +1,54 @@
+#include "platform/telephony/sim_audio.h"
+
+#include "platform/telephony/var_struct.h"
+
+namespace orvexa::telephony {
+
+SimAudioDevices::SimAudioDevices(audio::AudioService& audio, const std::string& line_name)
+    : audio_(audio),
+      output_(std::make_shared<audio::VirtualPlaybackDevice>(
+          audio.loop(), widen(line_name) + u" Modem wave/out", audio::DeviceKind::Line)),
+      input_(std::make_shared<audio::VirtualCaptureDevice>(
+          audio.loop(), widen(line_name) + u" Modem wave/in", audio::DeviceKind::Line)) {
+  // The call records keep what each far end heard; the device need not keep it twice.
+  output_->keep_heard(false);
+  output_id_ = audio_.add_playback_device(output_);
+  input_id_ = audio_.add_capture_device(input_);
+}
+
+SimAudioDevices::~SimAudioDevices() {
+  output_->set_listener({});
+  audio_.remove_device(output_id_);
+  audio_.remove_device(input_id_);
+}
+
+std::int32_t SimAudioDevices::wave_in() const {
+  auto n = audio_.capture_number(input_id_);
+  return n ? static_cast<std::int32_t>(*n) : -1;
+}
+
+std::int32_t SimAudioDevices::wave_out() const {
+  auto n = audio_.playback_number(output_id_);
+  return n ? static_cast<std::int32_t>(*n) : -1;
+}
+
+void SimAudioDevices::set_heard_listener(HeardListener listener) {
+  if (!listener) {
+    output_->set_listener({});
+    return;
+  }
+  output_->set_listener([this, listener = std::move(listener)](
+                            messaging::TimePoint at, std::span<const std::uint8_t> bytes) {
+    const auto rate = output_->format().nAvgBytesPerSec;
+    const auto length = rate ? std::chrono::duration_cast<messaging::Duration>(
+                                   std::chrono::duration<double>(double(bytes.size()) / rate))
+                             : messaging::Duration::zero();
+    listener(at, length, bytes);
+  });
+}
+
+void SimAudioDevices::push_far_end(std::span<const std::int16_t> samples) {
+  input_->push_samples(samples);
+}
+
+}  // namespace orvexa::telephony

@@ -1,0 +1,39 @@
+#include "platform/telephony/telephony_rig.h"
+
+namespace orvexa::telephony {
+
+RigResult TelephonyRig::create(const std::filesystem::path& program_folder, bool manual_clock) {
+  SimConfigResult loaded = load_sim_config(program_folder / "orvexa.toml");
+  if (!loaded.config) return {nullptr, loaded.error};
+  return {std::make_unique<TelephonyRig>(std::move(*loaded.config), manual_clock), ""};
+}
+
+TelephonyRig::TelephonyRig(SimConfig config, bool manual_clock) {
+  if (manual_clock) {
+    auto manual = std::make_unique<messaging::ManualClock>();
+    manual_ = manual.get();
+    clock_ = std::move(manual);
+  } else {
+    clock_ = std::make_unique<messaging::SteadyClock>();
+  }
+  loop_ = std::make_unique<messaging::Loop>(*clock_);
+  audio_ = std::make_unique<audio::AudioService>(*loop_);
+  sim_ = std::make_unique<SimProvider>(*loop_, std::move(config));
+  for (std::size_t i = 0; i < sim_->device_count(); ++i) {
+    auto devices = std::make_unique<SimAudioDevices>(*audio_, sim_->device(i).name);
+    line_audio_.push_back(devices.get());
+    sim_->attach_audio(i, std::move(devices));
+  }
+  service_ = std::make_unique<LineService>(*loop_);
+  service_->add_provider(*sim_);
+}
+
+// The service closes its lines at the provider before the provider and the audio go.
+TelephonyRig::~TelephonyRig() {
+  service_.reset();
+  sim_.reset();
+  audio_.reset();
+  loop_.reset();
+}
+
+}  // namespace orvexa::telephony

@@ -1,0 +1,62 @@
+// The standard set-up of the telephony side, for the program entry, the headless runner and
+// tests: one loop on a chosen clock, the audio service, and the line service with the simulated
+// provider described by orvexa.toml in the program folder (one default line without the file).
+//
+//   RigResult made = TelephonyRig::create(folder, /*manual_clock=*/true);
+//   if (!made.rig) { err << made.error; return 2; }
+//   KDPhone phone(made.rig->loop(), made.rig->lines());
+//   ... made.rig->sim().call_record(1)->heard ...
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/audio/audio_service.h"
+#include "platform/messaging/loop.h"
+#include "platform/telephony/line_service.h"
+#include "platform/telephony/sim_audio.h"
+#include "platform/telephony/sim_provider.h"
+
+namespace orvexa::telephony {
+
+class TelephonyRig;
+
+struct RigResult {
+  std::unique_ptr<TelephonyRig> rig;
+  std::string error;  // names the file, the line and the key
+};
+
+class TelephonyRig {
+ public:
+  static RigResult create(const std::filesystem::path& program_folder, bool manual_clock);
+  // From a configuration already at hand (tests).
+  TelephonyRig(SimConfig config, bool manual_clock);
+  ~TelephonyRig();
+  TelephonyRig(const TelephonyRig&) = delete;
+  TelephonyRig& operator=(const TelephonyRig&) = delete;
+
+  messaging::Clock& clock() { return *clock_; }
+  // Null with the steady clock.
+  messaging::ManualClock* manual_clock() { return manual_; }
+  messaging::Loop& loop() { return *loop_; }
+  audio::AudioService& audio() { return *audio_; }
+  LineService& lines() { return *service_; }
+  SimProvider& sim() { return *sim_; }
+  // The audio devices of simulated line `index` (its own index among the simulated lines).
+  SimAudioDevices* line_audio(std::size_t index) {
+    return index < line_audio_.size() ? line_audio_[index] : nullptr;
+  }
+
+ private:
+  std::unique_ptr<messaging::Clock> clock_;
+  messaging::ManualClock* manual_ = nullptr;
+  std::unique_ptr<messaging::Loop> loop_;
+  std::unique_ptr<audio::AudioService> audio_;
+  std::unique_ptr<SimProvider> sim_;
+  std::unique_ptr<LineService> service_;
+  std::vector<SimAudioDevices*> line_audio_;
+};
+
+}  // namespace orvexa::telephony

@@ -1,0 +1,292 @@
+// The line component end to end with the simulated provider, on the manual clock.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "components/phone/kdphone.h"
+#include "platform/telephony/telephony_rig.h"
+
+namespace orvexa::components {
+namespace {
+
+using namespace std::chrono_literals;
+using telephony::SimConfig;
+
+struct Event {
+  std::string what;
+  int p1 = 0, p2 = 0, call = 0;
+  messaging::TimePoint at{};
+  bool operator==(const Event&) const = default;
+};
+
+std::string Name(TCallState s) {
+  static const char* kNames[] = {"csDisconnected", "csConnected", "csProceeding", "csDialing",
+                                 "csRemotePartyDisconnected", "csBusy", "csOffering", "csRing",
+                                 "csError", "csOfferedCallDropped", "csWaitingDisconnection",
+                                 "csNoDialTone", "csDialTone", "csRingBack", "csOnHold", "csUnhold",
+                                 "csInConference", "csRemovedFromConference",
+                                 "csWaitingForFaxCommand"};
+  return kNames[s];
+}
+
+SimConfig Config(const std::string& toml) {
+  auto parsed = telephony::parse_sim_config(toml);
+  EXPECT_TRUE(parsed.config) << parsed.error;
+  return parsed.config.value_or(telephony::default_sim_config());
+}
+
+// A rig, a phone on line 0, and every event in order.
+class SimPhone {
+ public:
+  explicit SimPhone(SimConfig config) : rig(std::move(config), true), phone(rig.loop(), rig.lines()) {
+    phone.OnCallState = [this](KDPhone&, TCallState s, int p1, int p2, int call) {
+      log.push_back({Name(s), p1, p2, call, rig.loop().now()});
+      if (on_state) on_state(s, call);
+    };
+    phone.OnLineState = [this](KDPhone&, TLineState s, int p1) {
+      log.push_back({"line" + std::to_string(s), p1, 0, 0, rig.loop().now()});
+    };
+    phone.OnBeforeDisconnect = [this](KDPhone&, int call) {
+      log.push_back({"before", 0, 0, call, rig.loop().now()});
+    };
+    phone.OnDigitDetected = [this](KDPhone&, char d, int call) {
+      log.push_back({std::string("digit ") + d, 0, 0, call, rig.loop().now()});
+    };
+    phone.OnCallerID = [this](KDPhone&, int error, const std::u16string& number,
+                              const std::u16string& name, int call) {
+      log.push_back({"caller " + telephony::narrow(number) + "/" + telephony::narrow(name), error,
+                     0, call, rig.loop().now()});
+    };
+  }
+  std::vector<std::string> Names() const {
+    std::vector<std::string> out;
+    for (const Event& e : log) out.push_back(e.what);
+    return out;
+  }
+  const Event* Find(const std::string& what) const {
+    for (const Event& e : log)
+      if (e.what == what) return &e;
+    return nullptr;
+  }
+  void Run(messaging::Duration d) { rig.loop().run_for(d); }
+
+  telephony::TelephonyRig rig;
+  KDPhone phone;
+  std::vector<Event> log;
+  std::function<void(TCallState, int)> on_state;
+};
+
+const char* kFarEnds = R"(
+[[far_end]]
+number = "201"
+outcome = "answer"
+rings = 2
+keys = [{ key = "1", at = 3000 }, { key = "2", at = 4000 }]
+hangup_at = 10000
+[[far_end]]
+number = "202"
+outcome = "busy"
+[[far_end]]
+number = "203"
+outcome = "no-answer"
+[[far_end]]
+number = "204"
+outcome = "reject"
+[[far_end]]
+number = "205"
+outcome = "unreachable"
+[[far_end]]
+number = "206"
+outcome = "answer"
+rings = 0
+dtmf = "inband"
+keys = [{ key = "1", at = 2000 }, { key = "#", at = 2500 }]
+)";
+
+TEST(KDPhoneSim, EachOutcomeGivesItsStatesAndEndsWithTheListEmpty) {
+  struct Case {
+    const char* number;
+    std::vector<std::string> want;
+  };
+  const Case kCases[] = {
+      {"201", {"line0", "csDialing", "csProceeding", "csRingBack", "csConnected", "digit 1",
+               "digit 2", "csRemotePartyDisconnected", "before", "csWaitingDisconnection",
+               "csDisconnected"}},
+      {"202", {"line0", "csDialing", "csProceeding", "csBusy", "before", "csWaitingDisconnection",
+               "csDisconnected"}},
+      {"203", {"line0", "csDialing", "csProceeding", "csRingBack", "csDisconnected"}},
+      {"204", {"line0", "csDialing", "csProceeding", "csRemotePartyDisconnected", "before",
+               "csWaitingDisconnection", "csDisconnected"}},
+      {"205", {"line0", "csDialing", "csRemotePartyDisconnected", "before",
+               "csWaitingDisconnection", "csDisconnected"}},
+  };
+  for (const Case& c : kCases) {
+    SimPhone s(Config(kFarEnds));
+    ASSERT_EQ(s.phone.LineActive(0, true), 0);
+    ASSERT_EQ(s.phone.DialNumber(c.number, 7), 0);
+    s.Run(120s);
+    EXPECT_EQ(s.Names(), c.want) << c.number;
+    EXPECT_EQ(s.phone.NumberOfActiveCalls(), 0) << c.number;
+    EXPECT_EQ(s.phone.PendingRequestCount(), 0u) << c.number;
+    EXPECT_EQ(s.rig.lines().open_calls(), 0u) << c.number;
+    EXPECT_EQ(s.rig.sim().live_calls(), 0u) << c.number;
+  }
+}
+
+TEST(KDPhoneSim, TimingFollowsTheStepsAndConnectedCarriesTheUserValue) {
+  SimPhone s(Config(kFarEnds));
+  ASSERT_EQ(s.phone.LineActive(0, true), 0);
+  const auto start = s.rig.loop().now();
+  ASSERT_EQ(s.phone.DialNumber("201", 7), 0);
+  s.Run(30s);
+  const Event* connected = s.Find("csConnected");
+  ASSERT_NE(connected, nullptr);
+  EXPECT_EQ(connected->p1, 0);
+  EXPECT_EQ(connected->p2, 7);
+  // 0.1 s dialling, 1 s proceeding, 1.5 s ringback, two rings of 5 s.
+  EXPECT_EQ(connected->at - start, 12600ms);
+  EXPECT_EQ(s.Find("digit 1")->at - connected->at, 3000ms);
+  EXPECT_EQ(s.Find("csRemotePartyDisconnected")->at - connected->at, 10000ms);
+}
+
+TEST(KDPhoneSim, UnansweredCallGivesUpAfterTheRingingTime) {
+  SimPhone s(Config(std::string(kFarEnds) + "[[line]]\nring_timeout = 45000\n"));
+  ASSERT_EQ(s.phone.LineActive(0, true), 0);
+  ASSERT_EQ(s.phone.DialNumber("203", 0), 0);
+  s.Run(200s);
+  ASSERT_NE(s.Find("csRingBack"), nullptr);
+  EXPECT_EQ(s.Find("csDisconnected")->at - s.Find("csRingBack")->at, 45000ms);
+}
+
+TEST(KDPhoneSim, InBandKeysAreFoundByTheLineDetector) {
+  SimPhone s(Config(kFarEnds));
+  ASSERT_EQ(s.phone.LineActive(0, true), 0);
+  // The application listens on the line's wave input while the far end presses its keys.
+  audio::HWAVEIN in = 0;
+  const audio::WAVEFORMATEX format = audio::pcm_format();
+  ASSERT_EQ(s.rig.audio().waveInOpen(&in, static_cast<std::uint32_t>(s.phone.WaveRecID()), &format,
+                                     messaging::kNoWindow, 0, audio::CALLBACK_NULL),
+            0u);
+  ASSERT_EQ(s.phone.DialNumber("206", 0), 0);
+  s.Run(8s);
+  const Event* connected = s.Find("csConnected");
+  ASSERT_NE(connected, nullptr);
+  const Event* one = s.Find("digit 1");
+  const Event* hash = s.Find("digit #");
+  ASSERT_NE(one, nullptr);
+  ASSERT_NE(hash, nullptr);
+  // Detection takes some of the tone, never more than the 100 ms the key sounds.
+  EXPECT_GT(one->at - connected->at, 2000ms);
+  EXPECT_LE(one->at - connected->at, 2100ms);
+  EXPECT_GT(hash->at, one->at);
+  // The far end's keys were also sound on the line's wave input: two keys of 100 ms.
+  EXPECT_EQ(s.rig.line_audio(0)->input().pending_bytes(), 2u * 2 * 1600);
+  s.rig.audio().waveInClose(in);
+}
+
+TEST(KDPhoneSim, HangupDuringDiallingEndsTheCallOnce) {
+  SimPhone s(Config(kFarEnds));
+  ASSERT_EQ(s.phone.LineActive(0, true), 0);
+  s.on_state = [&](TCallState state, int) {
+    if (state == csDialing) {
+      EXPECT_EQ(s.phone.Hangup(), 0);
+    }
+  };
+  ASSERT_EQ(s.phone.DialNumber("201", 0), 0);
+  s.Run(30s);
+  EXPECT_EQ(s.Names(), (std::vector<std::string>{"line0", "csDialing", "before",
+                                                 "csWaitingDisconnection", "csDisconnected"}));
+  EXPECT_EQ(s.rig.sim().call_record(1)->connected, std::nullopt);
+}
+
+TEST(KDPhoneSim, IncomingCallRingsWithCallerIdAndIsAnswered) {
+  SimPhone s(Config(R"(
+[[line]]
+name = "Office"
+[[line.incoming]]
+at = 1000
+number = "09120000001"
+name = "Reza"
+rings = 5
+keys = [{ key = "5", at = 500 }]
+)"));
+  s.phone.InitialRingNumber = 3;
+  s.on_state = [&](TCallState state, int) {
+    if (state == csRing && s.phone.GetCallState(0, state) == 0) {
+      int rings = 0;
+      for (const Event& e : s.log) rings += e.what == "csRing";
+      if (rings == 2) {
+        EXPECT_EQ(s.phone.Answer(9), 0);
+      }
+    }
+  };
+  ASSERT_EQ(s.phone.LineActive(0, true), 0);
+  s.Run(20s);
+  std::vector<std::string> names = s.Names();
+  ASSERT_GE(names.size(), 6u);
+  EXPECT_EQ(std::vector<std::string>(names.begin(), names.begin() + 6),
+            (std::vector<std::string>{"line0", "csOffering", "caller 09120000001/Reza", "csRing",
+                                      "csRing", "csConnected"}));
+  EXPECT_EQ(s.log[3].p1, 3);
+  EXPECT_EQ(s.log[4].p1, 4);
+  EXPECT_EQ(s.log[5].p2, 9);
+  EXPECT_NE(s.Find("digit 5"), nullptr);
+}
+
+TEST(KDPhoneSim, UnansweredIncomingCallIsReportedAsDropped) {
+  SimPhone s(Config("[[line]]\n[[line.incoming]]\nat = 0\nnumber = \"300\"\nrings = 2\n"));
+  ASSERT_EQ(s.phone.LineActive(0, true), 0);
+  s.Run(30s);
+  EXPECT_EQ(s.Names(), (std::vector<std::string>{"line0", "csOffering", "caller 300/", "csRing",
+                                                 "csRing", "csOfferedCallDropped"}));
+  EXPECT_EQ(s.phone.NumberOfActiveCalls(), 0);
+}
+
+TEST(KDPhoneSim, ProviderThatNeverRepliesGivesTimeOut113Once) {
+  SimPhone s(Config("[[line]]\nnever_reply = true\n"));
+  s.phone.SetTimeOut(2000);
+  ASSERT_EQ(s.phone.LineActive(0, true), 0);
+  ASSERT_EQ(s.phone.DialNumber("201", 0), 0);
+  s.Run(60s);
+  EXPECT_EQ(s.Names(), (std::vector<std::string>{"line0", "line2"}));
+  EXPECT_EQ(s.log[1].p1, err::kTimeOut);
+  EXPECT_EQ(s.phone.PendingRequestCount(), 0u);
+  EXPECT_FALSE(s.phone.TimeOutTimerOn());
+}
+
+TEST(KDPhoneSim, ReactivationRefusedWhileACallIsUpAndLineCloseKeepsTheEntry) {
+  SimPhone s(Config(kFarEnds));
+  ASSERT_EQ(s.phone.LineActive(0, true), 0);
+  ASSERT_EQ(s.phone.DialNumber("201", 0), 0);
+  s.Run(13s);
+  ASSERT_TRUE(s.phone.IsConnected());
+  EXPECT_EQ(s.phone.LineReactivate(true), err::kCallInProgress);
+  EXPECT_EQ(s.phone.LineActive(0, false), 0);
+  EXPECT_EQ(s.phone.NumberOfActiveCalls(), 1);
+  EXPECT_EQ(s.phone.LineActive(0, true), 0);
+  EXPECT_TRUE(s.phone.IsActive());
+  s.Run(30s);
+  EXPECT_EQ(s.rig.lines().open_calls(), 0u);
+}
+
+TEST(KDPhoneSim, WaveDevicesOfTheLineAreItsModemDevices) {
+  SimPhone s(telephony::default_sim_config());
+  ASSERT_EQ(s.phone.LineActive(0, true), 0);
+  ASSERT_GE(s.phone.WavePlayID(), 0);
+  ASSERT_GE(s.phone.WaveRecID(), 0);
+  audio::WAVEOUTCAPS caps{};
+  ASSERT_EQ(s.rig.audio().waveOutGetDevCaps(static_cast<std::uint32_t>(s.phone.WavePlayID()), &caps),
+            0u);
+  int word = 0;
+  EXPECT_EQ(s.phone.GetLineCaps(0, word), 0);
+  EXPECT_EQ(word & 0x1, 0x1);
+  EXPECT_EQ(word & 0x20, 0x20);
+  std::u16string name;
+  EXPECT_EQ(s.phone.GetLineName(0, name), 0);
+  EXPECT_EQ(name, u"Simulated line 1");
+  EXPECT_EQ(s.phone.GetLineName(1, name), err::kBadLineDeviceId);
+}
+
+}  // namespace
+}  // namespace orvexa::components
