@@ -112,9 +112,7 @@ class AudioService::InStream final : public CaptureClient {
     // Bytes with no buffer to go into are lost, as with a real device.
   }
   std::size_t room() const override {
-    std::size_t total = 0;
-    for (const WAVEHDR* h : queue_) total += h->dwBufferLength - h->dwBytesRecorded;
-    return total;
+    return queue_.empty() ? 0 : queue_.front()->dwBufferLength - queue_.front()->dwBytesRecorded;
   }
   void return_front() {
     WAVEHDR* h = queue_.front();

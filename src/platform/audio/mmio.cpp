@@ -57,9 +57,8 @@ class MmioFile {
   LONG write(const char* data, LONG count) {
     if (memory_ || !writable_ || count < 0 || data == nullptr) return -1;
     LONG allowed = count;
-    if (faults_.write_limit >= 0) {
-      allowed = static_cast<LONG>(std::clamp<std::int64_t>(faults_.write_limit - written_, 0,
-                                                           count));
+    if (faults_.write_limit >= 0) {  // a disk that fills up at write_limit bytes of file
+      allowed = static_cast<LONG>(std::clamp<std::int64_t>(faults_.write_limit - pos_, 0, count));
     }
     LONG done = 0;
     while (done < allowed) {
@@ -68,7 +67,6 @@ class MmioFile {
       if (r <= 0) break;
       done += static_cast<LONG>(r);
       pos_ += r;
-      written_ += r;
     }
     return done == 0 && count > 0 ? -1 : done;
   }
@@ -103,7 +101,6 @@ class MmioFile {
   std::span<const std::uint8_t> image_{};
   bool memory_ = false;
   std::int64_t pos_ = 0;
-  std::int64_t written_ = 0;
 };
 
 void MmioCloser::operator()(MmioFile* file) const { delete file; }

@@ -56,7 +56,7 @@ inline constexpr int SEEK_FROM_END = 2;
 
 // Injected failures for tests of the callers' error paths; -1 means "never".
 struct MmioFaults {
-  std::int64_t write_limit = -1;  // total bytes that can be written; later writes come up short
+  std::int64_t write_limit = -1;  // the file cannot grow past this size; writes come up short
   bool fail_close = false;
 };
 

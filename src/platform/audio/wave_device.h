@@ -33,7 +33,8 @@ class CaptureClient {
   virtual ~CaptureClient() = default;
   // Freshly captured bytes (whole frames); the client copies what it has room for.
   virtual void captured(std::span<const std::uint8_t> bytes) = 0;
-  // Room in the buffers the caller has queued, in bytes: lets a paced device size its ticks.
+  // Room left in the buffer being filled (the next to come back), in bytes; 0 when none is
+  // queued. Lets a paced device size its ticks to one buffer.
   virtual std::size_t room() const = 0;
 };
 
