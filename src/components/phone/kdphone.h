@@ -202,6 +202,7 @@ class KDPhone : public TTEL_ComponentVCL {
 
   // calls (kdphone_calls.cpp)
   int MakeCall(const std::string& number, int user_value, bool pick_up);
+  int DropCall(tel::HCALL call);
   int SwitchPassthrough(bool enable, bool fax_rates, messaging::WindowHandle notify);
   CallEntry* FindCall(tel::HCALL call);
   const CallEntry* FindCall(tel::HCALL call) const;

@@ -129,7 +129,10 @@ int KDPhone::Hangup() {
   const TCallState state = e ? e->state : csError;
   if (state == csDisconnected || state == csWaitingDisconnection) return 0;
   if (!e) return err::kAlreadyDisconnected;
-  const HCALL call = current_call_;
+  return DropCall(current_call_);
+}
+
+int KDPhone::DropCall(HCALL call) {
   RaiseBeforeDisconnect(call);
   int result = 0;
   std::intptr_t chain = 0;

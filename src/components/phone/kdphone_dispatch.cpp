@@ -225,10 +225,11 @@ void KDPhone::CompleteReply(PendingRequest& r, LONG result) {
         return;
       }
       RaiseLineState(lsError, err::kTimeOut);
-      // The call is off hook with nothing to do: hang it up, as a time-out of this step would.
+      // The call is off hook with nothing to do: drop it, as a time-out of this step would,
+      // even though it has reported no state yet.
       const HCALL previous = current_call_;
       current_call_ = call;
-      Hangup();
+      DropCall(call);
       current_call_ = previous;
       return;
     }
