@@ -99,6 +99,7 @@ void VirtualPlaybackDevice::begin_next() {
   }
   current_ = chunks_.front();
   current_start_ = loop().now();
+  current_began_ = current_start_;
   current_done_ = Duration::zero();
   set_timer(kTick, timer_interval(time_of(current_, format_)));
 }
@@ -106,7 +107,7 @@ void VirtualPlaybackDevice::begin_next() {
 void VirtualPlaybackDevice::finish_current() {
   const std::size_t n = current_;
   const std::span<const std::uint8_t> bytes(queue_.data() + queue_head_, n);
-  const auto began = current_start_ - current_done_;
+  const auto began = current_began_;
   if (keep_) {
     stretches_.push_back({began, heard_total_, n});
     heard_.insert(heard_.end(), bytes.begin(), bytes.end());

@@ -94,7 +94,8 @@ class VirtualPlaybackDevice final : public PlaybackDevice, private messaging::Hi
   std::size_t queue_head_ = 0;
   std::deque<std::size_t> chunks_;  // sizes of the fed stretches, in order
   std::size_t current_ = 0;  // bytes of the stretch being heard, at the head of the queue
-  messaging::TimePoint current_start_{};
+  messaging::TimePoint current_start_{};  // when the current stretch (re)started
+  messaging::TimePoint current_began_{};  // when it first started
   messaging::Duration current_done_{};  // time already heard of the current stretch (pauses)
   bool paused_ = false;
   std::uint64_t position_ = 0;
