@@ -14,8 +14,9 @@ struct RegistrationStatus {
   std::string reason;      // its reason phrase, or why no answer came
   std::chrono::milliseconds round_trip{0};  // from the first REGISTER to the final answer
 
-  // A line that cannot reach its registrar cannot place calls.
-  bool can_call() const { return state == State::Registered || state == State::NotRegistering; }
+  // A line whose registrar refused it, or could not be reached, places no calls; while the
+  // first answer is awaited a call may still try.
+  bool can_call() const { return state != State::Failed; }
 };
 
 // "registered", "registering", "not registering", "failed (403 Forbidden)".

@@ -93,6 +93,8 @@ int SipAccount::bind_transport() {
   char text[64] = "";
   re_snprintf(text, sizeof text, "%J", &local);
   local_text_ = text;
+  re_snprintf(text, sizeof text, "%j", &local);
+  local_ip_ = text;
   return 0;
 }
 

@@ -38,15 +38,17 @@ class SipAccount {
 
   const SipLineConfig& config() const { return config_; }
   const RegistrationStatus& status() const { return status_; }
-  // The local address the transport is bound to, "ip:port".
+  // The local address the transport is bound to, "ip:port", and its address alone.
   std::string local_address() const { return local_text_; }
+  std::string local_ip() const { return local_ip_; }
+  // Digest credentials for any request of this line (libre's sip_auth_h, `arg` = the account).
+  static int on_auth(char** user, char** pass, const char* realm, void* arg);
   ::sip* stack() const { return sip_.get(); }
   ::sipsess_sock* sessions() const { return sessions_.get(); }
   // Retry spacing after failures starts here and doubles (libre caps it).
   void set_failure_wait(std::uint32_t seconds);
 
  private:
-  static int on_auth(char** user, char** pass, const char* realm, void* arg);
   static void on_register_response(int err, const ::sip_msg* msg, void* arg);
   static void on_connect(const ::sip_msg* msg, void* arg);
   int bind_transport();
@@ -59,6 +61,7 @@ class SipAccount {
   RegistrationStatus status_;
   std::chrono::steady_clock::time_point register_started_{};
   std::string local_text_;
+  std::string local_ip_;
   ReRef<::dnsc> dns_;
   ReRef<::sip> sip_;
   ReRef<::sipsess_sock> sessions_;

@@ -1,0 +1,266 @@
+#include "platform/sip/sip_call.h"
+
+#include <cerrno>
+
+extern "C" {
+#include <re.h>
+}
+
+#include "platform/sip/sip_account.h"
+#include "platform/sip/sip_uri.h"
+
+namespace orvexa::sip {
+namespace {
+
+bool has_sdp(const ::sip_msg* msg) {
+  return msg != nullptr && msg->mb != nullptr && mbuf_get_left(msg->mb) > 0 &&
+         msg_ctype_cmp(&msg->ctyp, "application", "sdp");
+}
+
+std::string body_of(const ::sip_msg* msg) {
+  return std::string(reinterpret_cast<const char*>(mbuf_buf(msg->mb)), mbuf_get_left(msg->mb));
+}
+
+std::string pause_as_commas(std::string_view after) {
+  std::string keys;
+  for (char c : after) keys += digit_event(c) >= 0 ? c : ',';
+  return keys;
+}
+
+}  // namespace
+
+EndReason reason_for_status(std::uint16_t code) {
+  switch (code) {
+    case 486: case 600: return EndReason::Busy;
+    case 408: case 480: return EndReason::NoAnswer;
+    case 404: case 484: case 485: return EndReason::BadAddress;
+    case 403: case 603: return EndReason::Rejected;
+    case 488: case 606: return EndReason::NoCommonCodec;
+    default: return EndReason::Unavailable;
+  }
+}
+
+const char* reason_name(EndReason reason) {
+  switch (reason) {
+    case EndReason::FarEndHungUp: return "far end hung up";
+    case EndReason::WeHungUp: return "hung up";
+    case EndReason::Busy: return "busy";
+    case EndReason::NoAnswer: return "no answer";
+    case EndReason::BadAddress: return "bad address";
+    case EndReason::Rejected: return "rejected";
+    case EndReason::Unavailable: return "unavailable";
+    case EndReason::NoCommonCodec: return "no common codec";
+  }
+  return "unavailable";
+}
+
+struct SipCall::Timer {
+  ::tmr tmr;
+  Timer() { tmr_init(&tmr); }
+  ~Timer() { tmr_cancel(&tmr); }
+};
+
+SipCall::SipCall(SipAccount& account, std::shared_ptr<OutboundAudio> outbound, CallEvents events)
+    : account_(account),
+      events_(std::move(events)),
+      media_(std::move(outbound), with_rtp_timeout(events_.media), account.config().dtmf,
+             std::chrono::seconds(account.config().rtp_timeout_s)),
+      ring_timer_(std::make_unique<Timer>()),
+      sdp_session_id_(rand_u32()) {}
+
+MediaEvents SipCall::with_rtp_timeout(MediaEvents events) {
+  // No RTP for the timeout ends a connected call as the far end hanging up (with a BYE, in
+  // case it is only its media that died).
+  events.silent_too_long = [this] {
+    if (ended_ || phase_ != CallPhase::Connected) return;
+    session_.reset();
+    end(EndReason::FarEndHungUp);
+  };
+  return events;
+}
+
+SipCall::~SipCall() {
+  ring_timer_.reset();
+  ended_ = true;  // closing the session below must not report anything
+  session_.reset();
+}
+
+int SipCall::dial(std::string_view dial_string) {
+  const DialParts parts = split_dial_string(dial_string);
+  const SipLineConfig& line = account_.config();
+  const std::string uri = call_uri(parts.number, line);
+  if (uri.empty()) return EINVAL;
+  dialled_ = parts.number;
+  keys_after_answer_ = pause_as_commas(parts.after);
+  int err = media_.open(account_.local_ip());
+  if (err != 0) return err;
+  ReRef<::mbuf> desc = local_description(false);
+  if (!desc) return ENOMEM;
+  const std::string aor = address_of_record(line);
+  const std::string route = proxy_route(line);
+  const char* routes[] = {route.c_str()};
+  ::sipsess* sess = nullptr;
+  err = sipsess_connect(&sess, account_.sessions(), uri.c_str(),
+                        line.name.empty() ? nullptr : line.name.c_str(), aor.c_str(),
+                        line.user.c_str(), route.empty() ? nullptr : routes, route.empty() ? 0 : 1,
+                        "application/sdp", desc.get(), &SipAccount::on_auth, &account_, false,
+                        &SipCall::on_offer, &SipCall::on_answer, &SipCall::on_progress,
+                        &SipCall::on_established, nullptr, nullptr, &SipCall::on_close, this,
+                        nullptr);
+  session_ = adopt(sess);
+  if (err != 0) return err;
+  outgoing_ = true;
+  phase_ = CallPhase::Dialing;  // the provider reports dialing with its reply
+  tmr_start(&ring_timer_->tmr, static_cast<std::uint64_t>(ring_limit_.count()) * 1000,
+            &SipCall::on_ring_limit, this);
+  return 0;
+}
+
+int SipCall::offer(const ::sip_msg& invite) {
+  outgoing_ = false;
+  caller_ = caller_id_from(std::string_view(invite.from.dname.p, invite.from.dname.l),
+                           std::string_view(invite.from.uri.user.p, invite.from.uri.user.l));
+  int err = media_.open(account_.local_ip());
+  if (err == 0 && has_sdp(&invite) && start_media(body_of(&invite)) != 0) err = EPROTO;
+  if (err != 0) {
+    sip_treply(nullptr, account_.stack(), &invite, err == EPROTO ? 488 : 500,
+               err == EPROTO ? "Not Acceptable Here" : "Server Internal Error");
+    return err;
+  }
+  ::sipsess* sess = nullptr;
+  err = sipsess_accept(&sess, account_.sessions(), &invite, 180, "Ringing",
+                       account_.config().user.c_str(), "application/sdp", nullptr,
+                       &SipAccount::on_auth, &account_, false, &SipCall::on_offer,
+                       &SipCall::on_answer, &SipCall::on_established, nullptr, nullptr,
+                       &SipCall::on_close, this, nullptr);
+  session_ = adopt(sess);
+  if (err != 0) return err;
+  set_phase(CallPhase::Offering);
+  return 0;
+}
+
+int SipCall::answer() {
+  if (phase_ != CallPhase::Offering || !session_) return EINVAL;
+  ReRef<::mbuf> desc = local_description(remote_.has_value());
+  if (!desc) return ENOMEM;
+  const int err = sipsess_answer(session_.get(), 200, "OK", desc.get(), nullptr);
+  if (err == 0 && remote_ && chosen_) media_.start(*remote_, *chosen_);
+  return err;
+}
+
+void SipCall::hang_up() {
+  if (ended_) return;
+  if (!outgoing_ && phase_ == CallPhase::Offering && session_)
+    sipsess_reject(session_.get(), 603, "Decline", nullptr);
+  // Dropping the session sends CANCEL before the answer and BYE after it.
+  session_.reset();
+  end(EndReason::WeHungUp);
+}
+
+void SipCall::on_ring_limit(void* arg) {
+  auto* self = static_cast<SipCall*>(arg);
+  if (self->ended_ || self->phase_ == CallPhase::Connected) return;
+  self->session_.reset();  // CANCEL
+  self->end(EndReason::NoAnswer);
+}
+
+int SipCall::start_media(const std::string& sdp) {
+  auto remote = parse_sdp(sdp);
+  if (!remote) return EPROTO;
+  auto chosen = negotiate(*remote, account_.config().codecs);
+  if (!chosen) return EPROTO;
+  remote_ = std::move(remote);
+  chosen_ = chosen;
+  our_direction_ = answer_direction(remote_->direction);
+  media_.set_direction(our_direction_);
+  return 0;
+}
+
+ReRef<::mbuf> SipCall::local_description(bool answer) {
+  const SipLineConfig& line = account_.config();
+  LocalMedia local;
+  local.address = account_.local_ip();
+  local.port = media_.local_port();
+  local.codecs = answer && chosen_ ? std::vector<Codec>{chosen_->codec} : line.codecs;
+  local.answer_pt = answer && chosen_ ? chosen_->pt : -1;
+  if (line.dtmf == DtmfMode::Inband) local.telephone_event_pt = -1;
+  else if (answer && chosen_) local.telephone_event_pt = chosen_->telephone_event_pt;
+  local.direction = our_direction_;
+  local.session_id = sdp_session_id_;
+  local.version = sdp_version_++;
+  const std::string text = build_sdp(local);
+  ReRef<::mbuf> mb = adopt(mbuf_alloc(text.size()));
+  if (!mb || mbuf_write_str(mb.get(), text.c_str()) != 0) return nullptr;
+  mb->pos = 0;
+  return mb;
+}
+
+int SipCall::on_offer(::mbuf** desc, const ::sip_msg* msg, void* arg) {
+  // A re-INVITE: hold (sendonly / inactive), unhold, or new media.
+  auto* self = static_cast<SipCall*>(arg);
+  if (!has_sdp(msg) || self->start_media(body_of(msg)) != 0) return EPROTO;
+  if (self->phase_ == CallPhase::Connected) self->media_.start(*self->remote_, *self->chosen_);
+  ReRef<::mbuf> answer = self->local_description(true);
+  if (!answer) return ENOMEM;
+  *desc = answer.release();
+  return 0;
+}
+
+int SipCall::on_answer(const ::sip_msg* msg, void* arg) {
+  auto* self = static_cast<SipCall*>(arg);
+  if (!has_sdp(msg)) return 0;
+  if (self->start_media(body_of(msg)) != 0) {
+    self->end(EndReason::NoCommonCodec);
+    return EPROTO;
+  }
+  return 0;
+}
+
+void SipCall::on_progress(const ::sip_msg* msg, void* arg) {
+  auto* self = static_cast<SipCall*>(arg);
+  if (self->ended_ || msg == nullptr) return;
+  if (msg->scode == 100) {
+    self->set_phase(CallPhase::Proceeding);
+    return;
+  }
+  if (msg->scode == 183 && has_sdp(msg) && self->start_media(body_of(msg)) == 0)
+    self->media_.start(*self->remote_, *self->chosen_);  // early media: ringback, announcements
+  self->set_phase(CallPhase::Ringback);
+}
+
+void SipCall::on_established(const ::sip_msg*, void* arg) {
+  auto* self = static_cast<SipCall*>(arg);
+  if (self->ended_) return;
+  tmr_cancel(&self->ring_timer_->tmr);
+  if (self->remote_ && self->chosen_) self->media_.start(*self->remote_, *self->chosen_);
+  if (!self->keys_after_answer_.empty()) self->media_.send_keys(self->keys_after_answer_);
+  self->set_phase(CallPhase::Connected);
+}
+
+void SipCall::on_close(int err, const ::sip_msg* msg, void* arg) {
+  auto* self = static_cast<SipCall*>(arg);
+  if (self->ended_) return;
+  EndReason reason = EndReason::Unavailable;
+  if (self->phase_ == CallPhase::Connected) reason = EndReason::FarEndHungUp;
+  else if (msg != nullptr && msg->scode >= 300) reason = reason_for_status(msg->scode);
+  else if (!self->outgoing_) reason = EndReason::FarEndHungUp;  // CANCEL of an offered call
+  (void)err;
+  self->end(reason);
+}
+
+void SipCall::set_phase(CallPhase phase) {
+  if (phase_ == phase && phase != CallPhase::Dialing) return;
+  phase_ = phase;
+  if (events_.phase) events_.phase(phase, EndReason::WeHungUp);
+}
+
+void SipCall::end(EndReason reason) {
+  if (ended_) return;
+  ended_ = true;
+  tmr_cancel(&ring_timer_->tmr);
+  media_.stop();
+  phase_ = CallPhase::Ended;
+  if (events_.phase) events_.phase(CallPhase::Ended, reason);
+}
+
+}  // namespace orvexa::sip

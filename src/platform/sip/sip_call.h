@@ -1,0 +1,106 @@
+// One SIP call on the SIP thread: the INVITE dialog (either way), its progress mapped to the
+// states a telephone line has, and its media.
+//
+//   SipCall call(account, outbound, events);
+//   call.dial("021888,,1");         // INVITE sip:021888@domain; "1" is keyed 4 s after answer
+//   call.hang_up();                 // CANCEL before the answer, BYE after it
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/sip/call_media.h"
+#include "platform/sip/caller_id.h"
+#include "platform/sip/re_ref.h"
+
+struct sipsess;
+struct sip_msg;
+struct mbuf;
+
+namespace orvexa::sip {
+
+class SipAccount;
+
+enum class CallPhase { Dialing, Proceeding, Ringback, Offering, Connected, Ended };
+
+// Why a call ended, as the line reports it.
+enum class EndReason {
+  FarEndHungUp,  // BYE, or no RTP for the rtp timeout
+  WeHungUp,
+  Busy,          // 486, 600
+  NoAnswer,      // 408, 480, our CANCEL at the ring limit
+  BadAddress,    // 404, 484, 485
+  Rejected,      // 403, 603
+  Unavailable,   // any other final answer, or none at all
+  NoCommonCodec, // the far end's description had nothing we can send
+};
+
+EndReason reason_for_status(std::uint16_t code);
+const char* reason_name(EndReason reason);
+
+struct CallEvents {
+  std::function<void(CallPhase, EndReason)> phase;  // reason only meaningful for Ended
+  MediaEvents media;
+};
+
+class SipCall {
+ public:
+  SipCall(SipAccount& account, std::shared_ptr<OutboundAudio> outbound, CallEvents events);
+  ~SipCall();
+  SipCall(const SipCall&) = delete;
+  SipCall& operator=(const SipCall&) = delete;
+
+  // Outgoing. The dial string has been checked already; errno-style result.
+  int dial(std::string_view dial_string);
+  // Incoming: takes the INVITE, answers 180 (or 488 when no codec is common: returns EPROTO).
+  int offer(const ::sip_msg& invite);
+  int answer();
+  void hang_up();
+  bool send_keys(std::string_view keys) { return media_.send_keys(keys); }
+
+  CallPhase phase() const { return phase_; }
+  const CallerId& caller() const { return caller_; }
+  const std::string& dialled() const { return dialled_; }
+  // How long an outgoing call may ring before we give up with a CANCEL.
+  void set_ring_limit(std::chrono::seconds limit) { ring_limit_ = limit; }
+  CallMedia& media() { return media_; }
+
+ private:
+  static int on_offer(::mbuf** desc, const ::sip_msg* msg, void* arg);
+  static int on_answer(const ::sip_msg* msg, void* arg);
+  static void on_progress(const ::sip_msg* msg, void* arg);
+  static void on_established(const ::sip_msg* msg, void* arg);
+  static void on_close(int err, const ::sip_msg* msg, void* arg);
+  static void on_ring_limit(void* arg);
+
+  MediaEvents with_rtp_timeout(MediaEvents events);
+  int start_media(const std::string& sdp);
+  ReRef<::mbuf> local_description(bool answer);
+  void set_phase(CallPhase phase);
+  void end(EndReason reason);
+
+  SipAccount& account_;
+  CallEvents events_;
+  CallMedia media_;
+  ReRef<::sipsess> session_;
+  struct Timer;
+  std::unique_ptr<Timer> ring_timer_;
+  CallPhase phase_ = CallPhase::Dialing;
+  bool outgoing_ = true;
+  bool ended_ = false;
+  std::optional<RemoteMedia> remote_;
+  std::optional<Negotiated> chosen_;
+  MediaDirection our_direction_ = MediaDirection::SendRecv;
+  std::string dialled_;
+  std::string keys_after_answer_;
+  CallerId caller_;
+  std::chrono::seconds ring_limit_{60};
+  std::uint64_t sdp_session_id_ = 0;
+  std::uint64_t sdp_version_ = 0;
+};
+
+}  // namespace orvexa::sip

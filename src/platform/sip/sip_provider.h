@@ -1,0 +1,100 @@
+// Real lines over SIP behind the line service: one line device per sip line of orvexa.toml.
+// Signalling and media run on the provider's own SIP thread; everything the service sees
+// happens on the loop thread, in order.
+//
+//   SipProvider sip(loop, audio, load_sip_lines(folder / "orvexa.toml").lines);
+//   service.add_provider(sip);   // after the simulated lines
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/audio/audio_service.h"
+#include "platform/messaging/loop.h"
+#include "platform/sip/registration.h"
+#include "platform/sip/sip_config.h"
+#include "platform/sip/sip_line_audio.h"
+#include "platform/sip/sip_thread.h"
+#include "platform/telephony/line_provider.h"
+
+namespace orvexa::sip {
+
+enum class CallPhase;
+enum class EndReason;
+struct CallEvents;
+
+class SipProvider final : public telephony::LineProvider {
+ public:
+  struct Options {
+    std::chrono::seconds ring_limit{60};  // an unanswered call is cancelled after this
+  };
+  SipProvider(messaging::Loop& loop, audio::AudioService& audio, std::vector<SipLineConfig> lines,
+              Options options);
+  SipProvider(messaging::Loop& loop, audio::AudioService& audio, std::vector<SipLineConfig> lines)
+      : SipProvider(loop, audio, std::move(lines), Options{}) {}
+  ~SipProvider() override;
+  SipProvider(const SipProvider&) = delete;
+  SipProvider& operator=(const SipProvider&) = delete;
+
+  // Loop thread. The line's registration as last reported.
+  RegistrationStatus registration(std::size_t device) const;
+  const SipLineConfig& line_config(std::size_t device) const;
+
+  std::string_view name() const override { return "sip"; }
+  std::size_t device_count() const override { return lines_.size(); }
+  const telephony::LineDeviceDescription& device(std::size_t index) const override;
+  telephony::LONG open(std::size_t device, telephony::ProviderEvents& events) override;
+  void close(std::size_t device) override;
+  telephony::LONG make_call(std::size_t device, telephony::HCALL call, telephony::RequestId request,
+                 std::string_view number) override;
+  telephony::LONG dial(telephony::HCALL call, telephony::RequestId request, std::string_view number) override;
+  telephony::LONG answer(telephony::HCALL call, telephony::RequestId request) override;
+  telephony::LONG drop(telephony::HCALL call, telephony::RequestId request) override;
+  telephony::LONG set_call_params(telephony::HCALL call, telephony::RequestId request,
+                       telephony::DWORD bearer_mode) override;
+  void deallocate(telephony::HCALL call) override;
+  telephony::CallDetails details(telephony::HCALL call) const override;
+  void monitor_digits(telephony::HCALL call, telephony::DWORD modes) override;
+  void monitor_media(telephony::HCALL, telephony::DWORD) override {}
+  void monitor_tones(telephony::HCALL, std::vector<telephony::LINEMONITORTONE>) override {}
+  telephony::LONG generate_digits(telephony::HCALL call, std::string_view digits) override;
+  std::vector<std::uint8_t> device_config(std::size_t) const override { return {}; }
+  telephony::LONG set_device_config(std::size_t, std::vector<std::uint8_t>) override;
+  telephony::LONG config_dialog(std::size_t) override;
+
+ private:
+  using CallId = std::uint64_t;
+  struct Line;
+  struct Call;
+  struct SipSide;
+
+  Call* find(telephony::HCALL call);
+  const Call* find(telephony::HCALL call) const;
+  std::pair<telephony::HCALL, Call*> find_id(CallId id);
+  // Runs `task` on the loop unless the provider is gone by then.
+  void to_loop(std::function<void()> task);
+  void on_phase(CallId id, CallPhase phase, EndReason reason);
+  void on_incoming(std::size_t device, CallId id, telephony::CallDetails details);
+  void start_line(std::size_t device);
+  // SIP thread: the callbacks of call `id`, each handing its news to the loop.
+  sip::CallEvents events_for(CallId id, std::size_t device);
+  void report_state(telephony::HCALL handle, Call& call, telephony::DWORD state,
+                    telephony::DWORD mode);
+
+  messaging::Loop& loop_;
+  audio::AudioService& audio_;
+  Options options_;
+  std::vector<std::unique_ptr<Line>> lines_;
+  std::map<telephony::HCALL, Call> calls_;
+  std::atomic<CallId> next_id_{1};  // taken on both threads
+  std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+  std::unique_ptr<SipSide> sip_side_;  // touched only on the SIP thread
+  SipThread thread_;                   // last: stops first
+};
+
+}  // namespace orvexa::sip

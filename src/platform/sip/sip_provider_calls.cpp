@@ -1,0 +1,234 @@
+// The call half of the SIP provider: requests from the service go to the SIP thread, news
+// from the SIP thread comes back to the loop and becomes call states, digits and audio.
+#include <cerrno>
+
+#include "platform/sip/sip_account.h"
+#include "platform/sip/sip_call.h"
+#include "platform/sip/sip_provider.h"
+#include "platform/sip/sip_provider_parts.h"
+
+namespace orvexa::sip {
+
+using namespace telephony;
+
+namespace {
+
+constexpr DWORD kDisconnectUnavail = 0x8000;  // TAPI's LINEDISCONNECTMODE_UNAVAIL
+
+}  // namespace
+
+SipProvider::Call* SipProvider::find(HCALL call) {
+  auto it = calls_.find(call);
+  return it == calls_.end() ? nullptr : &it->second;
+}
+
+const SipProvider::Call* SipProvider::find(HCALL call) const {
+  auto it = calls_.find(call);
+  return it == calls_.end() ? nullptr : &it->second;
+}
+
+std::pair<HCALL, SipProvider::Call*> SipProvider::find_id(CallId id) {
+  for (auto& [handle, c] : calls_)
+    if (c.id == id) return {handle, &c};
+  return {0, nullptr};
+}
+
+void SipProvider::report_state(HCALL handle, Call& call, DWORD state, DWORD mode) {
+  call.state = state;
+  if (ProviderEvents* events = lines_[call.device]->events) events->call_state(handle, state, mode);
+}
+
+sip::CallEvents SipProvider::events_for(CallId id, std::size_t device) {
+  sip::CallEvents e;
+  e.phase = [this, id](CallPhase phase, EndReason reason) {
+    to_loop([this, id, phase, reason] { on_phase(id, phase, reason); });
+  };
+  e.media.heard = [this, device](std::span<const std::int16_t> frame) {
+    to_loop([this, device, pcm = std::vector<std::int16_t>(frame.begin(), frame.end())] {
+      lines_[device]->capture->heard(pcm);
+    });
+  };
+  e.media.sent = [this, device](std::size_t bytes) {
+    to_loop([this, device, bytes] { lines_[device]->playback->sent(bytes); });
+  };
+  e.media.key = [this, id](char key) {
+    to_loop([this, id, key] {
+      auto [handle, c] = find_id(id);
+      if (c == nullptr || c->ended || !(c->digit_modes & (LINEDIGITMODE_DTMF | LINEDIGITMODE_DTMFEND)))
+        return;
+      if (ProviderEvents* events = lines_[c->device]->events)
+        events->digit(handle, key, LINEDIGITMODE_DTMF);
+    });
+  };
+  return e;
+}
+
+void SipProvider::on_phase(CallId id, CallPhase phase, EndReason reason) {
+  auto [handle, c] = find_id(id);
+  if (c == nullptr || c->ended) return;
+  switch (phase) {
+    case CallPhase::Dialing: report_state(handle, *c, LINECALLSTATE_DIALING, 0); return;
+    case CallPhase::Proceeding: report_state(handle, *c, LINECALLSTATE_PROCEEDING, 0); return;
+    case CallPhase::Ringback: report_state(handle, *c, LINECALLSTATE_RINGBACK, 0); return;
+    case CallPhase::Connected: report_state(handle, *c, LINECALLSTATE_CONNECTED, 0); return;
+    case CallPhase::Offering: return;
+    case CallPhase::Ended: break;
+  }
+  c->ended = true;
+  lines_[c->device]->playback->call_ended();
+  switch (reason) {
+    case EndReason::WeHungUp: return;  // the drop's reply reports idle
+    case EndReason::Busy: report_state(handle, *c, LINECALLSTATE_BUSY, LINEBUSYMODE_STATION); return;
+    case EndReason::FarEndHungUp: report_state(handle, *c, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL); return;
+    case EndReason::NoAnswer: report_state(handle, *c, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NOANSWER); return;
+    case EndReason::BadAddress: report_state(handle, *c, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_BADADDRESS); return;
+    case EndReason::Rejected: report_state(handle, *c, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_REJECT); return;
+    case EndReason::Unavailable:
+    case EndReason::NoCommonCodec: report_state(handle, *c, LINECALLSTATE_DISCONNECTED, kDisconnectUnavail); return;
+  }
+}
+
+void SipProvider::on_incoming(std::size_t device, CallId id, CallDetails details) {
+  ProviderEvents* events = lines_[device]->events;
+  const HCALL handle = events ? events->incoming_call(*this, device, details) : 0;
+  if (handle == 0) {  // nobody has the line open: turn the caller away
+    thread_.post([this, id] {
+      if (auto it = sip_side_->calls.find(id); it != sip_side_->calls.end()) it->second->hang_up();
+      sip_side_->calls.erase(id);
+    });
+    return;
+  }
+  Call c;
+  c.id = id;
+  c.device = device;
+  c.details = std::move(details);
+  calls_[handle] = c;
+  report_state(handle, calls_[handle], LINECALLSTATE_OFFERING, 0);
+  events->call_info_changed(handle, LINECALLINFOSTATE_CALLERID);
+  events->ringing(*this, device);
+}
+
+LONG SipProvider::make_call(std::size_t device, HCALL call, RequestId request,
+                            std::string_view number) {
+  if (device >= lines_.size() || lines_[device]->events == nullptr) return LINEERR_INVALLINEHANDLE;
+  if (number.empty()) return LINEERR_OPERATIONUNAVAIL;  // no dial tone to wait on over SIP
+  if (!lines_[device]->registration.can_call()) return LINEERR_CALLUNAVAIL;
+  Call c;
+  c.id = next_id_++;
+  c.device = device;
+  c.details.called_number = std::string(number);
+  c.details.called_id_flags = LINECALLPARTYID_ADDRESS;
+  calls_[call] = c;
+  thread_.post([this, id = c.id, device, request, n = std::string(number)] {
+    SipAccount* account = sip_side_->accounts[device].get();
+    int err = ENOTCONN;
+    if (account != nullptr) {
+      auto sc = std::make_unique<SipCall>(*account, lines_[device]->outbound, events_for(id, device));
+      sc->set_ring_limit(options_.ring_limit);
+      err = sc->dial(n);
+      if (err == 0) sip_side_->calls[id] = std::move(sc);
+    }
+    to_loop([this, id, request, err] {
+      auto [handle, c] = find_id(id);
+      if (c == nullptr) return;
+      ProviderEvents* events = lines_[c->device]->events;
+      if (events == nullptr) return;
+      if (err != 0) {
+        c->ended = true;
+        events->reply(request, LINEERR_OPERATIONFAILED);
+        return;
+      }
+      events->reply(request, 0);
+      if (!c->ended && c->state == 0) report_state(handle, *c, LINECALLSTATE_DIALING, 0);
+    });
+  });
+  return 0;
+}
+
+LONG SipProvider::dial(HCALL call, RequestId request, std::string_view number) {
+  Call* c = find(call);
+  if (c == nullptr) return LINEERR_INVALCALLHANDLE;
+  if (c->state != LINECALLSTATE_CONNECTED) return LINEERR_OPERATIONUNAVAIL;
+  // More digits on a connected call are key presses to the far end.
+  thread_.post([this, id = c->id, request, keys = std::string(number)] {
+    if (auto it = sip_side_->calls.find(id); it != sip_side_->calls.end()) it->second->send_keys(keys);
+    to_loop([this, id, request] {
+      auto [handle, c] = find_id(id);
+      if (c != nullptr && lines_[c->device]->events) lines_[c->device]->events->reply(request, 0);
+    });
+  });
+  return 0;
+}
+
+LONG SipProvider::answer(HCALL call, RequestId request) {
+  Call* c = find(call);
+  if (c == nullptr) return LINEERR_INVALCALLHANDLE;
+  if (c->state != LINECALLSTATE_OFFERING || c->ended) return LINEERR_INVALCALLSTATE;
+  thread_.post([this, id = c->id, request] {
+    auto it = sip_side_->calls.find(id);
+    const int err = it == sip_side_->calls.end() ? ENOENT : it->second->answer();
+    to_loop([this, id, request, err] {
+      auto [handle, c] = find_id(id);
+      if (c != nullptr && lines_[c->device]->events)
+        lines_[c->device]->events->reply(request, err == 0 ? 0 : LINEERR_OPERATIONFAILED);
+    });
+  });
+  return 0;
+}
+
+LONG SipProvider::drop(HCALL call, RequestId request) {
+  Call* c = find(call);
+  if (c == nullptr) return LINEERR_INVALCALLHANDLE;
+  thread_.post([this, id = c->id, request] {
+    if (auto it = sip_side_->calls.find(id); it != sip_side_->calls.end()) it->second->hang_up();
+    to_loop([this, id, request] {
+      auto [handle, c] = find_id(id);
+      if (c == nullptr) return;
+      c->ended = true;
+      lines_[c->device]->playback->call_ended();
+      if (ProviderEvents* events = lines_[c->device]->events) {
+        events->reply(request, 0);
+        report_state(handle, *c, LINECALLSTATE_IDLE, 0);
+      }
+    });
+  });
+  return 0;
+}
+
+LONG SipProvider::set_call_params(HCALL call, RequestId, DWORD) {
+  return find(call) == nullptr ? LINEERR_INVALCALLHANDLE : LINEERR_OPERATIONUNAVAIL;
+}
+
+void SipProvider::deallocate(HCALL call) {
+  Call* c = find(call);
+  if (c == nullptr) return;
+  thread_.post([this, id = c->id] { sip_side_->calls.erase(id); });
+  calls_.erase(call);
+}
+
+CallDetails SipProvider::details(HCALL call) const {
+  const Call* c = find(call);
+  return c == nullptr ? CallDetails{} : c->details;
+}
+
+void SipProvider::monitor_digits(HCALL call, DWORD modes) {
+  if (Call* c = find(call)) c->digit_modes = modes;
+}
+
+LONG SipProvider::generate_digits(HCALL call, std::string_view digits) {
+  Call* c = find(call);
+  if (c == nullptr) return LINEERR_INVALCALLHANDLE;
+  if (c->state != LINECALLSTATE_CONNECTED) return LINEERR_INVALCALLSTATE;
+  thread_.post([this, id = c->id, keys = std::string(digits)] {
+    if (auto it = sip_side_->calls.find(id); it != sip_side_->calls.end()) it->second->send_keys(keys);
+  });
+  return 0;
+}
+
+LONG SipProvider::set_device_config(std::size_t, std::vector<std::uint8_t>) {
+  return LINEERR_OPERATIONUNAVAIL;
+}
+
+LONG SipProvider::config_dialog(std::size_t) { return LINEERR_OPERATIONUNAVAIL; }
+
+}  // namespace orvexa::sip

@@ -1,0 +1,44 @@
+// The SIP provider's inner records, shared by its two source files.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "platform/sip/sip_account.h"
+#include "platform/sip/sip_call.h"
+#include "platform/sip/sip_provider.h"
+
+namespace orvexa::sip {
+
+using telephony::CallDetails;
+using telephony::DWORD;
+using telephony::LineDeviceDescription;
+using telephony::ProviderEvents;
+
+struct SipProvider::Line {
+  SipLineConfig config;
+  mutable LineDeviceDescription description;
+  ProviderEvents* events = nullptr;
+  RegistrationStatus registration;
+  std::shared_ptr<OutboundAudio> outbound = std::make_shared<OutboundAudio>();
+  std::shared_ptr<SipLinePlayback> playback;
+  std::shared_ptr<SipLineCapture> capture;
+  audio::DeviceId playback_id = 0, capture_id = 0;
+};
+
+struct SipProvider::SipSide {
+  std::vector<std::unique_ptr<SipAccount>> accounts;  // by device; null while closed
+  std::map<CallId, std::unique_ptr<SipCall>> calls;
+};
+
+struct SipProvider::Call {
+  CallId id = 0;
+  std::size_t device = 0;
+  CallDetails details;
+  DWORD state = 0;
+  DWORD digit_modes = 0;
+  bool ended = false;
+};
+
+}  // namespace orvexa::sip

@@ -1,0 +1,167 @@
+// The SIP provider end to end against sipp callees on the loopback: call states, the response
+// mapping, CANCEL at the ring limit, a far-end BYE, and a key press echoed back over RTP.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/audio/audio_service.h"
+#include "platform/messaging/clock.h"
+#include "platform/messaging/loop.h"
+#include "platform/sip/sip_provider.h"
+#include "sipp_process.h"
+
+namespace orvexa::sip {
+namespace {
+
+using namespace telephony;
+using testing::SippProcess;
+
+class RecordingEvents : public ProviderEvents {
+ public:
+  struct State {
+    HCALL call;
+    DWORD state, mode;
+  };
+  std::vector<std::pair<RequestId, LONG>> replies;
+  std::vector<State> states;
+  std::string digits;
+
+  void reply(RequestId r, LONG result) override { replies.emplace_back(r, result); }
+  void call_state(HCALL c, DWORD s, DWORD m) override { states.push_back({c, s, m}); }
+  HCALL incoming_call(const LineProvider&, std::size_t, const CallDetails&) override { return 0; }
+  void ringing(const LineProvider&, std::size_t) override {}
+  void call_info_changed(HCALL, DWORD) override {}
+  void digit(HCALL, char d, DWORD) override { digits += d; }
+  void tone(HCALL, DWORD_PTR) override {}
+  void media(HCALL, DWORD) override {}
+
+  bool saw(DWORD state) const {
+    for (const auto& s : states)
+      if (s.state == state) return true;
+    return false;
+  }
+  std::optional<State> final_state() const {
+    for (const auto& s : states)
+      if (s.state == LINECALLSTATE_DISCONNECTED || s.state == LINECALLSTATE_BUSY ||
+          s.state == LINECALLSTATE_IDLE)
+        return s;
+    return std::nullopt;
+  }
+};
+
+std::filesystem::path refusing_callee(int code) {
+  std::ifstream in(SippProcess::scenario_dir() / "callee_busy.xml");
+  std::stringstream text;
+  text << in.rdbuf();
+  std::string xml = text.str();
+  xml.replace(xml.find("CODE Refused"), 4, std::to_string(code));
+  const auto path = std::filesystem::path(::testing::TempDir()) / ("callee_" + std::to_string(code) + ".xml");
+  std::ofstream(path) << xml;
+  return path;
+}
+
+struct Rig {
+  messaging::SteadyClock clock;
+  messaging::Loop loop{clock};
+  audio::AudioService audio{loop};
+  RecordingEvents events;
+  std::unique_ptr<SipProvider> sip;
+
+  Rig(const SippProcess& peer, SipProvider::Options options = {}) {
+    SipLineConfig line;
+    line.name = "Office 201";
+    line.registrar = {"127.0.0.1", peer.port()};
+    line.domain = "127.0.0.1";
+    line.user = line.auth_user = "201";
+    line.do_register = false;
+    sip = std::make_unique<SipProvider>(loop, audio, std::vector<SipLineConfig>{line}, options);
+    EXPECT_EQ(sip->open(0, events), 0);
+  }
+  bool run_until(const std::function<bool()>& done, int seconds) {
+    return loop.run_until(done, std::chrono::seconds(seconds));
+  }
+};
+
+TEST(SipProviderCalls, FinalAnswersMapToLineStates) {
+  struct Case {
+    int code;
+    DWORD state, mode;
+  };
+  const Case cases[] = {
+      {486, LINECALLSTATE_BUSY, LINEBUSYMODE_STATION},
+      {600, LINECALLSTATE_BUSY, LINEBUSYMODE_STATION},
+      {480, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NOANSWER},
+      {404, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_BADADDRESS},
+      {484, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_BADADDRESS},
+      {603, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_REJECT},
+      {403, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_REJECT},
+      {503, LINECALLSTATE_DISCONNECTED, 0x8000},
+  };
+  for (const Case& c : cases) {
+    auto peer = SippProcess::start(refusing_callee(c.code).string(), {"-m", "1"});
+    if (!peer) GTEST_SKIP() << SippProcess::missing_reason();
+    Rig rig(*peer);
+    ASSERT_EQ(rig.sip->make_call(0, 7, 1, "02188776655"), 0);
+    ASSERT_TRUE(rig.run_until([&] { return rig.events.final_state().has_value(); }, 10))
+        << c.code << "\n" << peer->log();
+    const auto final = *rig.events.final_state();
+    EXPECT_EQ(final.state, c.state) << c.code;
+    EXPECT_EQ(final.mode, c.mode) << c.code;
+    ASSERT_FALSE(rig.events.replies.empty());
+    EXPECT_EQ(rig.events.replies[0], std::make_pair(RequestId{1}, LONG{0})) << c.code;
+    EXPECT_EQ(rig.events.states.front().state, LINECALLSTATE_DIALING) << c.code;
+    rig.sip->deallocate(7);
+  }
+}
+
+TEST(SipProviderCalls, AnsweredCallEchoesAKeyAndHangsUpWithBye) {
+  auto peer = SippProcess::start("callee_answer.xml",
+                                 {"-rtp_echo", "-mp", std::to_string(SippProcess::free_udp_port()),
+                                  "-m", "1"});
+  if (!peer) GTEST_SKIP() << SippProcess::missing_reason();
+  Rig rig(*peer);
+  ASSERT_EQ(rig.sip->make_call(0, 7, 1, "201"), 0);
+  ASSERT_TRUE(rig.run_until([&] { return rig.events.saw(LINECALLSTATE_CONNECTED); }, 10))
+      << peer->log();
+  EXPECT_TRUE(rig.events.saw(LINECALLSTATE_RINGBACK));
+  rig.sip->monitor_digits(7, LINEDIGITMODE_DTMF);
+  ASSERT_EQ(rig.sip->generate_digits(7, "5#"), 0);
+  EXPECT_TRUE(rig.run_until([&] { return rig.events.digits.size() >= 2; }, 5));
+  EXPECT_EQ(rig.events.digits, "5#");
+  ASSERT_EQ(rig.sip->drop(7, 2), 0);
+  ASSERT_TRUE(rig.run_until([&] { return rig.events.saw(LINECALLSTATE_IDLE); }, 5));
+  rig.sip->deallocate(7);
+  EXPECT_EQ(peer->wait(5), 0) << "sipp saw no clean BYE\n" << peer->log();
+}
+
+TEST(SipProviderCalls, NoAnswerCancelsAtTheRingLimit) {
+  auto peer = SippProcess::start("callee_no_answer.xml", {"-m", "1"});
+  if (!peer) GTEST_SKIP() << SippProcess::missing_reason();
+  Rig rig(*peer, SipProvider::Options{std::chrono::seconds(1)});
+  ASSERT_EQ(rig.sip->make_call(0, 9, 1, "201"), 0);
+  ASSERT_TRUE(rig.run_until([&] { return rig.events.final_state().has_value(); }, 10));
+  EXPECT_TRUE(rig.events.saw(LINECALLSTATE_RINGBACK));
+  EXPECT_EQ(rig.events.final_state()->mode, LINEDISCONNECTMODE_NOANSWER);
+  rig.sip->deallocate(9);
+  EXPECT_EQ(peer->wait(5), 0) << "sipp saw no CANCEL\n" << peer->log();
+}
+
+TEST(SipProviderCalls, FarEndByeIsAFarEndHangUp) {
+  auto peer = SippProcess::start("callee_hangs_up.xml", {"-m", "1"});
+  if (!peer) GTEST_SKIP() << SippProcess::missing_reason();
+  Rig rig(*peer);
+  ASSERT_EQ(rig.sip->make_call(0, 3, 1, "201"), 0);
+  ASSERT_TRUE(rig.run_until([&] { return rig.events.final_state().has_value(); }, 10))
+      << peer->log();
+  EXPECT_TRUE(rig.events.saw(LINECALLSTATE_CONNECTED));
+  EXPECT_EQ(rig.events.final_state()->state, LINECALLSTATE_DISCONNECTED);
+  EXPECT_EQ(rig.events.final_state()->mode, LINEDISCONNECTMODE_NORMAL);
+  rig.sip->deallocate(3);
+  EXPECT_EQ(peer->wait(5), 0) << peer->log();
+}
+
+}  // namespace
+}  // namespace orvexa::sip
