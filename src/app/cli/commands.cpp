@@ -4,9 +4,19 @@
 namespace orvexa::cli {
 
 void register_sip_command(CLI::App& app, CommandSet& commands);
+void register_solar_command(CLI::App& app, CommandSet& commands);
+void register_group_command(CLI::App& app, CommandSet& commands);
+void register_member_command(CLI::App& app, CommandSet& commands);
+void register_backup_command(CLI::App& app, CommandSet& commands);
+void register_password_command(CLI::App& app, CommandSet& commands);
 
 void register_commands(CLI::App& app, CommandSet& commands) {
   register_sip_command(app, commands);
+  register_solar_command(app, commands);
+  register_group_command(app, commands);
+  register_member_command(app, commands);
+  register_backup_command(app, commands);
+  register_password_command(app, commands);
 }
 
 }  // namespace orvexa::cli
