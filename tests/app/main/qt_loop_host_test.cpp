@@ -7,7 +7,6 @@
 #include <QTimer>
 #include <thread>
 
-#include "app/main/form_main.h"
 #include "platform/messaging/hidden_window.h"
 
 namespace orvexa::app {
@@ -69,16 +68,6 @@ TEST(QtLoopHost, ProcessPendingAlsoHandlesQtEvents) {
   QMetaObject::invokeMethod(qApp, [&] { qt_event_ran = true; }, Qt::QueuedConnection);
   loop.process_pending();  // as a component does when it lets the loop run
   EXPECT_TRUE(qt_event_ran);
-}
-
-TEST(MainWindow, PersianCaptionRightToLeftAndFixedSize) {
-  application();
-  TForm1 form;
-  EXPECT_EQ(form.windowTitle(), QString::fromUtf8("Orvexa  5.0"));
-  EXPECT_EQ(form.layoutDirection(), Qt::RightToLeft);
-  EXPECT_EQ(form.minimumSize(), form.maximumSize());
-  EXPECT_EQ(form.palette().color(QPalette::Window), QColor(185, 204, 240));
-  EXPECT_FALSE(persian_font_family().isEmpty()) << "no Persian-capable font installed";
 }
 
 }  // namespace

@@ -1,0 +1,159 @@
+#include "app/campaign/headless_runner.h"
+
+#include <ctime>
+#include <functional>
+#include <ostream>
+
+#include "app/campaign/campaign_texts.h"
+#include "app/campaign/phone_line.h"
+#include "app/campaign/voice_device.h"
+#include "app/campaign/contact_member_source.h"
+#include "app/campaign/message_preparation.h"
+#include "app/data/contact_store.h"
+#include "app/data/solar_date.h"
+#include "platform/telephony/telephony_rig.h"
+
+namespace orvexa::campaign {
+
+namespace {
+
+std::string two(int v) { return (v < 10 ? "0" : "") + std::to_string(v); }
+
+class StreamDialogs final : public OperatorDialogs {
+ public:
+  explicit StreamDialogs(std::ostream& err) : err_(err) {}
+  void message_box(std::string_view text) override { err_ << text << '\n'; }
+  void error_box(std::string_view text) override { err_ << text << '\n'; }
+
+ private:
+  std::ostream& err_;
+};
+
+// The window's status bar, as text from the loop's calendar time.
+class StreamView final : public CampaignView {
+ public:
+  explicit StreamView(const messaging::Clock& clock) : clock_(clock) {}
+  std::string solar_date_text() override { return data::solar_on(clock_.wall_now()).text(); }
+  std::string time_text() override {
+    const std::time_t t = std::chrono::system_clock::to_time_t(clock_.wall_now());
+    std::tm local{};
+    localtime_r(&t, &local);
+    return two(local.tm_hour) + ":" + two(local.tm_min);
+  }
+  // As the window's close does: the report goes to disk before anything else happens.
+  void close_main_window() override {
+    if (on_close) on_close();
+    closed = true;
+  }
+  std::function<void()> on_close;
+  bool closed = false;
+
+ private:
+  const messaging::Clock& clock_;
+};
+
+}  // namespace
+
+std::optional<messaging::WallTime> parse_local_time(const std::string& text) {
+  std::tm tm{};
+  int y = 0, mo = 0, d = 0, h = 0, mi = 0;
+  char tail = 0;
+  if (std::sscanf(text.c_str(), "%d-%d-%d %d:%d%c", &y, &mo, &d, &h, &mi, &tail) != 5) return std::nullopt;
+  const std::chrono::year_month_day day{std::chrono::year(y), std::chrono::month(static_cast<unsigned>(mo)),
+                                        std::chrono::day(static_cast<unsigned>(d))};
+  if (!day.ok() || h < 0 || h > 23 || mi < 0 || mi > 59) return std::nullopt;
+  tm.tm_year = y - 1900;
+  tm.tm_mon = mo - 1;
+  tm.tm_mday = d;
+  tm.tm_hour = h;
+  tm.tm_min = mi;
+  tm.tm_isdst = -1;
+  return std::chrono::system_clock::from_time_t(std::mktime(&tm));
+}
+
+std::string summary_line(const CallTally& t) {
+  return "attempts " + std::to_string(t.attempts) + ", answered " + std::to_string(t.answered) +
+         ", key 1 " + std::to_string(t.key1) + ", key 2 " + std::to_string(t.key2) + ", busy " +
+         std::to_string(t.busy) + ", unanswered " + std::to_string(t.unanswered) + ", failed " +
+         std::to_string(t.failed);
+}
+
+int run_headless_campaign(const std::filesystem::path& folder, const HeadlessOptions& options,
+                          std::ostream& out, std::ostream& err, host::Shell& shell) {
+  auto made = telephony::TelephonyRig::create(folder, options.fast);
+  if (!made.rig) {
+    err << "orvexa.toml: " << made.error << '\n';
+    return 1;
+  }
+  auto& rig = *made.rig;
+  if (options.now) {
+    auto start = parse_local_time(*options.now);
+    if (!start) {
+      err << "--now: expected \"YYYY-MM-DD HH:MM\"\n";
+      return 1;
+    }
+    if (!rig.manual_clock()) {
+      err << "--now needs --fast\n";
+      return 1;
+    }
+    rig.manual_clock()->step_wall(*start - rig.clock().wall_now());
+  }
+  data::ContactStore store(folder);
+  if (auto opened = store.open(); !opened.ok) {
+    err << opened.message << '\n';
+    return 1;
+  }
+
+  host::NoBusyIndicator busy;
+  host::StreamMessageBox component_box(err);
+  PhoneLine line(rig.loop(), rig.lines(), busy);
+  VoiceDevice voice_port(rig.loop(), rig.audio(), busy, component_box);
+  ContactMemberSource members(store, rig.clock());
+  StatusLog log;
+  log.on_append([&out](const std::string& l) { out << l << '\n' << std::flush; });
+  StreamView view(rig.clock());
+  auto write_reports = [&] {
+    std::vector<std::filesystem::path> files{folder / kLastReportFile};
+    if (options.log_file) files.emplace_back(*options.log_file);
+    for (const auto& file : files) {
+      if (auto error = save_log_file(file, log.lines())) err << file.string() << ": " << error.message() << '\n';
+    }
+  };
+  view.on_close = write_reports;
+  StreamDialogs dialogs(err);
+  MessagePaths paths;
+  PreCallSettings settings = options.settings;
+  CampaignEngine engine(rig.loop(), {line, voice_port, members, log, view, dialogs, shell, settings, paths});
+  MessagePreparation prep(voice_port, engine.call_flow(), log, dialogs, paths, folder);
+  prep.fill_paths_from_folder();
+  if (options.opening) paths.opening = *options.opening;
+  if (options.main) paths.main = *options.main;
+  CallFlow& flow = engine.call_flow();
+  line.bind({[&](CallEvent e) { flow.on_call_state(e); }, [&] { flow.on_before_disconnect(); },
+             [&](char d) { flow.on_digit(d); }});
+  voice_port.bind([&](SoundEvent s, int e) { flow.on_sound_state(s, e); });
+
+  if (line.activate(options.line) != 0) {
+    dialogs.message_box(text::kLineActivationBox);
+    log.append(text::kLineActivationLog);
+  }
+  bool ended = false;
+  engine.on_operation_ended([&] { ended = true; });
+  CampaignRequest request{options.choice, options.number, options.group, options.filter};
+  const bool started = engine.start(request) == StartResult::Started;
+  if (started) {
+    const bool power_off = settings.shutdown;
+    auto finished = [&] { return ended && (!power_off || view.closed); };
+    // A manual clock jumps between deadlines; a real one is bounded by the calls themselves.
+    const auto limit = options.fast ? std::chrono::hours(24 * 365) : std::chrono::hours(24 * 30);
+    rig.loop().run_until(finished, limit);
+    if (!finished()) err << "the campaign did not end\n";
+  }
+  line.hangup();
+  if (!view.closed) write_reports();
+  if (!started) return 1;
+  out << summary_line(flow.tally()) << '\n';
+  return ended ? 0 : 1;
+}
+
+}  // namespace orvexa::campaign

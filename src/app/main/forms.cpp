@@ -1,0 +1,167 @@
+#include "app/main/forms.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QVBoxLayout>
+
+#include "app/campaign/device_choice.h"
+
+namespace orvexa::app {
+
+namespace {
+QString q(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+QLabel* label(const char* name, const QString& caption, QWidget* parent) {
+  auto* l = new QLabel(caption, parent);
+  l->setObjectName(name);
+  return l;
+}
+QPushButton* button(const char* name, const QString& caption, QWidget* parent) {
+  auto* b = new QPushButton(caption, parent);
+  b->setObjectName(name);
+  return b;
+}
+}  // namespace
+
+FixedDialog::FixedDialog(const char* object_name, const QString& caption, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
+  setObjectName(object_name);
+  setWindowTitle(caption);
+  setLayoutDirection(Qt::RightToLeft);
+  setModal(true);
+}
+
+TForm2::TForm2(QWidget* parent) : FixedDialog("Form2", q(campaign::text::kDeviceDialogCaption), parent) {
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(label("Label2", "انتخاب دستگاه", this));
+  lines_ = new QComboBox(this);
+  lines_->setObjectName("ComboBoxLines");
+  layout->addWidget(lines_);
+  layout->addWidget(label("Label1", "قابليتهاي دستگاه انتخاب شده", this));
+  report_ = new QPlainTextEdit(this);
+  report_->setObjectName("Memo1");
+  report_->setReadOnly(true);
+  layout->addWidget(report_);
+  auto* row = new QHBoxLayout;
+  auto* confirm = button("BitBtn6", "تاييد", this);
+  auto* cancel = button("BitBtn8", "انصراف", this);
+  row->addWidget(confirm);
+  row->addWidget(cancel);
+  layout->addLayout(row);
+  connect(lines_, &QComboBox::currentIndexChanged, this, [this] { ComboBoxLinesChange(); });
+  connect(confirm, &QPushButton::clicked, this, [this] { BitBtn6Click(); });
+  connect(cancel, &QPushButton::clicked, this, [this] { BitBtn8Click(); });
+}
+
+void TForm2::prepare(campaign::LinePort& line, campaign::OperatorDialogs& dialogs) {
+  Phone = &line;
+  dialogs_ = &dialogs;
+  const QSignalBlocker quiet(lines_);
+  lines_->clear();
+  for (int i = 0; i < line.number_of_lines(); ++i) lines_->addItem(QString::fromStdString(line.line_name(i)));
+  const int id = line.active_device();
+  lines_->setCurrentIndex(id >= 0 && id < lines_->count() ? id : -1);
+  ComboBoxLinesChange();
+}
+
+void TForm2::ComboBoxLinesChange() {
+  report_->clear();
+  if (!Phone) return;
+  for (const auto& l : campaign::capability_report(*Phone, lines_->currentIndex())) {
+    report_->appendPlainText(QString::fromStdString(l));
+  }
+}
+
+void TForm2::BitBtn6Click() {
+  if (!Phone) return;
+  if (campaign::confirm_line_device(*Phone, lines_->currentIndex(), Phone->active_device(), *dialogs_)) {
+    accept();
+  }
+}
+
+TForm6::TForm6(campaign::PreCallSettings& target, QWidget* parent)
+    : FixedDialog("Form6", "تنظيمات قبل از تماس", parent), settings_(target) {
+  auto* layout = new QGridLayout(this);
+  retry_ = new QCheckBox(
+      "يکبار تلاش مجدد در هنگام تماس با هر فرد در صورت اشغال بودن خط و  يا عدم پاسخ به پيام", this);
+  retry_->setObjectName("CheckBox1");
+  retry_->setChecked(true);
+  layout->addWidget(retry_, 0, 0, 1, 3);
+  layout->addWidget(label("Label1", "مدت انتظار براي پاسخ مخاطب", this), 1, 0, 1, 3);
+  wait_ = new QSlider(Qt::Horizontal, this);
+  wait_->setObjectName("TrackBar1");
+  wait_->setRange(campaign::PreCallSettings::kMinimumWait, campaign::PreCallSettings::kMaximumWait);
+  wait_->setValue(4);
+  wait_->setLayoutDirection(Qt::LeftToRight);  // "کم" at the left, the minimum
+  layout->addWidget(label("Label2", "زياد", this), 2, 0);
+  layout->addWidget(wait_, 2, 1);
+  layout->addWidget(label("Label3", "کم", this), 2, 2);
+  shutdown_ = new QCheckBox("پس از اتمام عمليات , رايانه خاموش گردد", this);
+  shutdown_->setObjectName("CheckBox2");
+  layout->addWidget(shutdown_, 3, 0, 1, 3);
+  auto* back = button("Button1", "بازگشت", this);
+  layout->addWidget(back, 4, 1);
+  connect(back, &QPushButton::clicked, this, &QDialog::accept);
+  connect(retry_, &QCheckBox::toggled, this, [this] { read_controls(); });
+  connect(shutdown_, &QCheckBox::toggled, this, [this] { read_controls(); });
+  connect(wait_, &QSlider::valueChanged, this, [this] { read_controls(); });
+  read_controls();
+}
+
+void TForm6::read_controls() {
+  settings_.retry_once = retry_->isChecked();
+  settings_.waiting_length = wait_->value();
+  settings_.shutdown = shutdown_->isChecked();
+}
+
+TForm8::TForm8(messaging::Loop& loop, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint),
+      timer_(loop, [this](messaging::UINT m, messaging::WPARAM, messaging::LPARAM) {
+        if (m == messaging::WM_TIMER) {
+          timer_.kill_timer(1);
+          accept();
+        }
+        return messaging::LRESULT{0};
+      }) {
+  setObjectName("Form8");
+  setFixedSize(411, 315);
+  setStyleSheet("background-color: rgb(30, 60, 120); color: white;");
+  auto* layout = new QVBoxLayout(this);
+  auto* picture = label("Image1", " Orvexa ", this);
+  picture->setAlignment(Qt::AlignCenter);
+  picture->setStyleSheet("font-size: 40px;");
+  layout->addWidget(picture);
+}
+
+void TForm8::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  timer_.set_timer(1, kShowTime);
+}
+
+TForm9::TForm9(QWidget* parent) : FixedDialog("Form9", "راهنما", parent) {
+  setFixedSize(500, 414);
+  auto* layout = new QVBoxLayout(this);
+  auto* page = label("Image1",
+                     "1. پيام آغازين و پيام اصلي را ضبط و يا انتخاب نماييد\n"
+                     "2. شماره، گروه و يا کليه گروه ها را انتخاب نماييد\n"
+                     "3. دکمه انجام عمليات را فشار دهيد",
+                     this);
+  page->setWordWrap(true);
+  layout->addWidget(page);
+}
+
+std::unique_ptr<QDialog> make_frame_window(const char* class_name, const QString& caption,
+                                           QWidget* parent) {
+  auto window = std::make_unique<FixedDialog>(class_name, caption, parent);
+  return window;
+}
+
+}  // namespace orvexa::app

@@ -1,0 +1,333 @@
+// The main window offscreen, on the manual clock, with fakes of the line, the voice device and
+// the member tables: controls by their design names, start-up, a campaign through the buttons,
+// the status log's files and the report at close.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <fstream>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTabWidget>
+#include <QTreeWidget>
+
+#include "../campaign/campaign_fakes.h"
+#include "app/campaign/campaign_texts.h"
+#include "app/campaign/code_page_1256.h"
+#include "app/main/application_windows.h"
+
+namespace orvexa::app {
+namespace {
+
+using namespace std::chrono_literals;
+using namespace campaign::testing;
+namespace fs = std::filesystem;
+namespace text = campaign::text;
+
+QApplication& application() {
+  static int argc = 1;
+  static char name[] = "main_window_tests";
+  static char* argv[] = {name, nullptr};
+  static QApplication app(argc, argv);
+  return app;
+}
+
+class ScriptedFiles final : public FileChooser {
+ public:
+  std::optional<std::string> next;
+  std::optional<std::string> open_log() override { return next; }
+  std::optional<std::string> save_log() override { return next; }
+  std::optional<std::string> open_wave() override { return next; }
+};
+
+// 2026-12-09 10:30 local time is 1405/09/18 in the Solar calendar.
+messaging::WallTime local_time(int y, unsigned mo, unsigned d, int h, int mi) {
+  const auto day = std::chrono::sys_days(std::chrono::year(y) / mo / d);
+  std::tm tm{};
+  tm.tm_year = y - 1900;
+  tm.tm_mon = static_cast<int>(mo) - 1;
+  tm.tm_mday = static_cast<int>(d);
+  tm.tm_hour = h;
+  tm.tm_min = mi;
+  tm.tm_isdst = -1;
+  (void)day;
+  return std::chrono::system_clock::from_time_t(std::mktime(&tm));
+}
+
+struct WindowRig {
+  fs::path folder;
+  messaging::ManualClock clock{local_time(2026, 12, 9, 10, 30)};
+  messaging::Loop loop{clock};
+  Scheduler scheduler{loop};
+  FakeLine line{loop, scheduler};
+  FakeVoice voice{scheduler, line};
+  FakeMembers members;
+  RecordingDialogs dialogs;
+  ScriptedFiles files;
+  host::RecordingShell shell;
+  std::unique_ptr<ApplicationWindows> windows;
+
+  explicit WindowRig(int activate_result = 0, bool with_messages = true) {
+    application();
+    folder = fs::temp_directory_path() / ("orvexa-window-" + std::to_string(::getpid()));
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    if (with_messages) {
+      std::ofstream(folder / campaign::kOpeningFile) << std::string(100, 'a');
+      std::ofstream(folder / campaign::kMainFile) << std::string(100, 'b');
+    }
+    line.activate_result = activate_result;
+    windows = std::make_unique<ApplicationWindows>(
+        MainWindowDeps{loop, line, voice, members, dialogs, files, shell, folder});
+    line.bind(form().engine().call_flow());
+    voice.bind(form().engine().call_flow());
+    voice.prep = &form().messages();
+    form().set_show_splash(false);
+    form().FormShow();
+  }
+  ~WindowRig() {
+    windows.reset();
+    fs::remove_all(folder);
+  }
+  TForm1& form() { return windows->main(); }
+  template <class W>
+  W* find(const char* name) {
+    auto* w = form().findChild<W*>(name);
+    EXPECT_NE(w, nullptr) << name;
+    return w;
+  }
+  void click(const char* name) { find<QPushButton>(name)->click(); }
+  QStringList memo_lines() { return find<QPlainTextEdit>("Memo1")->toPlainText().split('\n'); }
+};
+
+TEST(MainWindow, NineWindowsInOrderAndEveryDesignName) {
+  WindowRig rig;
+  EXPECT_EQ(rig.windows->creation_order(),
+            (std::vector<std::string>{"TForm1", "TForm2", "TForm3", "TForm7", "TForm4", "TForm5",
+                                      "TForm6", "TForm8", "TForm9"}));
+  EXPECT_EQ(rig.form().windowTitle(), QString::fromUtf8("Orvexa  5.0"));
+  EXPECT_EQ(rig.form().layoutDirection(), Qt::RightToLeft);
+  EXPECT_EQ(rig.form().minimumSize(), rig.form().maximumSize());
+  EXPECT_EQ(rig.form().palette().color(QPalette::Window), QColor(185, 204, 240));
+  EXPECT_FALSE(persian_font_family().isEmpty()) << "no Persian-capable font installed";
+  for (const char* name :
+       {"Panel1", "Panel2", "Panel3", "sa1", "sa2", "sa3", "imo", "SpeedButton6", "PageControl1",
+        "TreeView1", "e1", "e2", "e3", "saat", "labol", "BitBtn7", "Button4", "Edit9", "Edit8",
+        "BitBtn9", "BitBtn10", "BitBtn11", "Button1", "BitBtn14", "BitBtn13", "BitBtn12", "Button2",
+        "SpeedButton2", "SpeedButton1", "RadioButton1", "shomare", "RadioButton2",
+        "DBLookupComboBox1", "RadioButton3", "Edit3", "num", "Memo1", "SpeedButton5",
+        "SpeedButton4", "SpeedButton3", "b1", "b2", "b3", "Gauge1", "SpeedButton31", "CheckBox1",
+        "GroupBox5", "BitBtn6", "BitBtn8", "Memo2", "Memo3", "Edit10", "Edit11", "Edit12"}) {
+    EXPECT_NE(rig.form().findChild<QWidget*>(name), nullptr) << name;
+  }
+  auto* pages = rig.find<QTabWidget>("PageControl1");
+  const QStringList wanted = {"صفحه نخست",      "انجام عمليات",   "تعريف گروه ها",
+                              "ويرايش گروه ها", "پشتيباني اطلاعات", "تنظيمات امنيتي",
+                              " در باره  برنامه "};
+  ASSERT_EQ(pages->count(), wanted.size());
+  for (int i = 0; i < pages->count(); ++i) EXPECT_EQ(pages->tabText(i), wanted[i]);
+  EXPECT_TRUE(rig.find<QRadioButton>("RadioButton1")->isChecked());
+  EXPECT_FALSE(rig.find<QPushButton>("BitBtn7")->isVisibleTo(&rig.form()));
+}
+
+TEST(MainWindow, StartUpLineFailureClockAndMessagePaths) {
+  {
+    WindowRig rig(/*activate_result=*/9, /*with_messages=*/false);
+    EXPECT_EQ(rig.dialogs.boxes, std::vector<std::string>{std::string(text::kLineActivationBox)});
+    EXPECT_EQ(rig.form().status_log().lines(),
+              std::vector<std::string>{std::string(text::kLineActivationLog)});
+    EXPECT_EQ(rig.find<QLineEdit>("Edit9")->text(), "");
+    EXPECT_EQ(rig.find<QLineEdit>("Edit8")->text(), "");
+  }
+  WindowRig rig;
+  EXPECT_TRUE(rig.dialogs.boxes.empty());
+  EXPECT_EQ(rig.find<QLineEdit>("Edit9")->text().toStdString(), (rig.folder / "First.wav").string());
+  EXPECT_EQ(rig.find<QLineEdit>("Edit8")->text().toStdString(), (rig.folder / "Orginal.wav").string());
+  EXPECT_EQ(rig.find<QLabel>("e3")->text(), "1405");
+  EXPECT_EQ(rig.find<QLabel>("e2")->text(), "09");
+  EXPECT_EQ(rig.find<QLabel>("e1")->text(), "18");
+  EXPECT_EQ(rig.find<QLabel>("saat")->text(), "10:30");
+  EXPECT_TRUE(rig.find<QLabel>("labol")->text().contains("09, ")) << rig.find<QLabel>("labol")->text().toStdString();
+  EXPECT_TRUE(rig.find<QLabel>("labol")->text().endsWith(" 2026"));
+  rig.loop.run_for(45s);  // Timer4
+  EXPECT_EQ(rig.find<QLabel>("saat")->text(), "10:30");
+  rig.loop.run_for(46s);
+  EXPECT_EQ(rig.find<QLabel>("saat")->text(), "10:31");
+}
+
+TEST(MainWindow, CampaignThroughTheButtonsLocksAndFreesTheWindow) {
+  WindowRig rig;
+  rig.line.scripts["0912"] = {{FarEnd::Answer, '1'}};
+  rig.find<QLineEdit>("shomare")->setText("0912");
+  EXPECT_EQ(rig.find<QLineEdit>("num")->text(), "0912");
+  rig.click("BitBtn6");
+  EXPECT_FALSE(rig.find<QTabWidget>("PageControl1")->isEnabled());
+  EXPECT_FALSE(rig.find<QPushButton>("BitBtn6")->isEnabled());
+  EXPECT_TRUE(rig.find<QPushButton>("BitBtn7")->isVisibleTo(&rig.form()));
+  EXPECT_TRUE(rig.find<QLabel>("imo")->isVisibleTo(&rig.form()));
+  EXPECT_EQ(rig.find<QProgressBar>("Gauge1")->value(), 100);
+
+  // The activity dot steps 11 -> 34 -> 57 -> 11 every 650 ms.
+  std::vector<int> xs;
+  for (int i = 0; i < 4; ++i) {
+    xs.push_back(rig.find<QLabel>("imo")->x());
+    rig.loop.run_for(650ms);
+  }
+  EXPECT_EQ(xs, (std::vector<int>{11, 34, 57, 11}));
+
+  // The tree refuses while the campaign runs.
+  rig.find<QTreeWidget>("TreeView1")->setCurrentItem(rig.find<QTreeWidget>("TreeView1")->topLevelItem(1)->child(0));
+  rig.form().TreeView1Click();
+  EXPECT_EQ(rig.dialogs.boxes, std::vector<std::string>{std::string(text::kBusyRefusal)});
+  EXPECT_EQ(rig.find<QTabWidget>("PageControl1")->currentIndex(), 0);
+
+  ASSERT_TRUE(rig.loop.run_until([&] { return rig.dialogs.boxes.size() == 2; }, 1h));
+  EXPECT_EQ(rig.dialogs.boxes.back(), std::string(text::kEndOfOperation));
+  EXPECT_TRUE(rig.find<QTabWidget>("PageControl1")->isEnabled());
+  EXPECT_TRUE(rig.find<QPushButton>("BitBtn6")->isEnabled());
+  EXPECT_FALSE(rig.find<QPushButton>("BitBtn7")->isVisibleTo(&rig.form()));
+  EXPECT_EQ(rig.find<QLabel>("b1")->text(), "");
+  const auto& lines = rig.form().status_log().lines();
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(lines[0], campaign::date_line("1405/09/18", "10:30"));
+  QStringList expected;
+  for (const auto& l : lines) expected << QString::fromStdString(l);
+  EXPECT_EQ(rig.memo_lines(), expected);
+  EXPECT_EQ(rig.voice.heard("0912", (rig.folder / "Orginal.wav").string()), 1);
+}
+
+TEST(MainWindow, ClosingWritesTheReportInCodePage1256) {
+  WindowRig rig;
+  rig.form().close();
+  std::error_code error;
+  auto empty = host::read_file(rig.folder / "Last Report.txt", error);
+  ASSERT_TRUE(empty);
+  EXPECT_EQ(*empty, "");
+
+  rig.form().status_log().append(text::kBusy);
+  rig.form().status_log().append(text::kSeparator);
+  rig.form().close();
+  auto bytes = host::read_file(rig.folder / "Last Report.txt", error);
+  ASSERT_TRUE(bytes);
+  EXPECT_EQ(*bytes, campaign::utf8_to_cp1256(text::kBusy) + "\r\n" + std::string(text::kSeparator) + "\r\n");
+}
+
+TEST(MainWindow, ShutdownClosesWithTheReportBeforeThePowerOff) {
+  WindowRig rig;
+  rig.form().pre_call_settings().shutdown = true;
+  rig.line.scripts["1"] = {{FarEnd::Answer, '2'}};
+  rig.find<QLineEdit>("shomare")->setText("1");
+  rig.click("BitBtn6");
+  ASSERT_TRUE(rig.loop.run_until([&] { return rig.shell.power_off_requests > 0; }, 1h));
+  std::vector<std::string> report;
+  ASSERT_FALSE(campaign::load_log_file(rig.folder / "Last Report.txt", report));
+  EXPECT_EQ(report.back(), std::string(text::kEndOfOperation));
+  EXPECT_EQ(rig.shell.power_off_requests, 1);
+}
+
+TEST(MainWindow, StatusLogLoadSaveAndClear) {
+  WindowRig rig;
+  auto& log = rig.form().status_log();
+  log.append(text::kDialing);
+  log.append("شک");
+  const auto saved = (rig.folder / "saved.txt").string();
+  rig.files.next = saved;
+  rig.click("SpeedButton4");
+  rig.click("SpeedButton3");
+  EXPECT_TRUE(log.lines().empty());
+  EXPECT_EQ(rig.find<QPlainTextEdit>("Memo1")->toPlainText(), "");
+  log.append("to be replaced");
+  rig.click("SpeedButton5");
+  EXPECT_EQ(log.lines(), (std::vector<std::string>{std::string(text::kDialing), "شک"}));
+  EXPECT_EQ(rig.memo_lines(), (QStringList{QString::fromUtf8(text::kDialing.data()), "شک"}));
+
+  rig.files.next = (rig.folder / "missing.txt").string();
+  rig.click("SpeedButton5");
+  EXPECT_EQ(rig.dialogs.errors.size(), 1u);
+  EXPECT_EQ(log.lines().size(), 2u) << "a failed load leaves the log";
+  rig.files.next.reset();
+  rig.click("SpeedButton5");  // cancelled
+  EXPECT_EQ(log.lines().size(), 2u);
+}
+
+TEST(MainWindow, MessageButtonsFollowTheRecording) {
+  WindowRig rig;
+  rig.click("BitBtn9");
+  const char* buttons[] = {"BitBtn9", "BitBtn10", "BitBtn11", "BitBtn14", "BitBtn13", "BitBtn12"};
+  std::vector<bool> enabled;
+  for (const char* b : buttons) enabled.push_back(rig.find<QPushButton>(b)->isEnabled());
+  EXPECT_EQ(enabled, (std::vector<bool>{false, true, false, false, false, false}));
+  std::ofstream(rig.voice.recordings.back(), std::ios::binary) << std::string(200, 'r');
+  rig.click("BitBtn10");
+  for (const char* b : buttons) EXPECT_TRUE(rig.find<QPushButton>(b)->isEnabled()) << b;
+  EXPECT_EQ(rig.form().status_log().lines().back(), std::string(text::kRecDone));
+  std::error_code error;
+  EXPECT_EQ(host::read_file(rig.folder / "First.wav", error).value_or(""), std::string(200, 'r'));
+}
+
+TEST(MainWindow, TreePagesAndTheAboutAnimation) {
+  WindowRig rig;
+  auto* tree = rig.find<QTreeWidget>("TreeView1");
+  auto* pages = rig.find<QTabWidget>("PageControl1");
+  tree->setCurrentItem(tree->topLevelItem(4)->child(0));  // about
+  rig.form().TreeView1Click();
+  EXPECT_EQ(pages->currentWidget()->objectName(), "TabSheet8");
+  rig.loop.run_for(800ms);
+  const int typed = rig.form().typed_count();
+  EXPECT_EQ(typed, 10);
+  EXPECT_EQ(rig.find<QPlainTextEdit>("Memo2")->toPlainText().size(), typed);
+  EXPECT_GT(rig.form().about_colour(), 10);
+  rig.loop.run_for(50s);  // 570 characters at 80 ms
+  EXPECT_LE(rig.form().typed_count(), 570);
+  EXPECT_EQ(rig.find<QPlainTextEdit>("Memo2")->toPlainText(),
+            rig.find<QPlainTextEdit>("Memo3")->toPlainText().left(570));
+  int lowest = 1000, highest = 0;
+  for (int i = 0; i < 200; ++i) {
+    rig.loop.run_for(30ms);
+    lowest = std::min(lowest, rig.form().about_colour());
+    highest = std::max(highest, rig.form().about_colour());
+  }
+  EXPECT_LE(lowest, 10);
+  EXPECT_GE(highest, 208);
+
+  tree->setCurrentItem(tree->topLevelItem(0)->child(0));  // operations
+  rig.form().TreeView1Click();
+  EXPECT_EQ(pages->currentWidget()->objectName(), "TabSheet2");
+  tree->setCurrentItem(tree->topLevelItem(2));  // a top node: no page change
+  rig.form().TreeView1Click();
+  EXPECT_EQ(pages->currentWidget()->objectName(), "TabSheet2");
+  tree->setCurrentItem(tree->topLevelItem(4)->child(0));
+  rig.form().TreeView1Click();
+  EXPECT_EQ(rig.form().typed_count(), 0) << "typing restarts from an empty memo";
+  EXPECT_EQ(rig.find<QPlainTextEdit>("Memo2")->toPlainText(), "");
+}
+
+TEST(SideWindows, SettingsDefaultsAndTheSplashClosesByItself) {
+  WindowRig rig;
+  auto* settings = rig.form().findChild<QDialog*>("Form6");
+  ASSERT_NE(settings, nullptr);
+  EXPECT_TRUE(settings->findChild<QCheckBox*>("CheckBox1")->isChecked());
+  EXPECT_EQ(settings->findChild<QSlider*>("TrackBar1")->value(), 4);
+  EXPECT_FALSE(settings->findChild<QCheckBox*>("CheckBox2")->isChecked());
+  settings->findChild<QSlider*>("TrackBar1")->setValue(7);
+  settings->findChild<QCheckBox*>("CheckBox1")->setChecked(false);
+  EXPECT_EQ(rig.form().pre_call_settings().waiting_length, 7);
+  EXPECT_FALSE(rig.form().pre_call_settings().retry_once);
+
+  auto* splash = rig.form().findChild<QDialog*>("Form8");
+  ASSERT_NE(splash, nullptr);
+  splash->show();
+  rig.loop.run_for(1400ms);
+  EXPECT_TRUE(splash->isVisible());
+  rig.loop.run_for(200ms);
+  EXPECT_FALSE(splash->isVisible());
+}
+
+}  // namespace
+}  // namespace orvexa::app
