@@ -9,6 +9,7 @@ void register_group_command(CLI::App& app, CommandSet& commands);
 void register_member_command(CLI::App& app, CommandSet& commands);
 void register_backup_command(CLI::App& app, CommandSet& commands);
 void register_password_command(CLI::App& app, CommandSet& commands);
+void register_run_command(CLI::App& app, CommandSet& commands);
 
 void register_commands(CLI::App& app, CommandSet& commands) {
   register_sip_command(app, commands);
@@ -17,6 +18,7 @@ void register_commands(CLI::App& app, CommandSet& commands) {
   register_member_command(app, commands);
   register_backup_command(app, commands);
   register_password_command(app, commands);
+  register_run_command(app, commands);
 }
 
 }  // namespace orvexa::cli

@@ -1,0 +1,100 @@
+// `orvexa run`: a campaign without windows. The same engine as the main window; the status log
+// goes to standard output as it is written, message boxes to standard error.
+#include <CLI/CLI.hpp>
+
+#include "app/campaign/headless_runner.h"
+#include "app/cli/cli.h"
+
+namespace orvexa::cli {
+
+namespace {
+
+struct RunArguments {
+  std::string number, group;
+  bool all_groups = false;
+  std::string opening, main_message;
+  std::string filter, date;
+  bool retry = false, no_retry = false;
+  int wait = 4;
+  int line = 0;
+  bool fast = false, shutdown = false;
+  std::string now, log;
+};
+
+// "MM/DD" into the filter's month and day fields; the day and month checks are the filter's.
+bool split_date(const std::string& text, campaign::DateFilterRequest& request) {
+  const auto slash = text.find('/');
+  if (slash == std::string::npos || text.find('/', slash + 1) != std::string::npos) return false;
+  request.month = text.substr(0, slash);
+  request.day = text.substr(slash + 1);
+  return true;
+}
+
+int run(const RunArguments& a, CliContext& context) {
+  campaign::HeadlessOptions options;
+  if (a.number.empty() && a.group.empty() && !a.all_groups) {
+    context.streams.err << "orvexa run: choose --number N, --group NAME or --all-groups\n";
+    return kExitBadArguments;
+  }
+  if (!a.number.empty()) {
+    options.choice = campaign::CampaignChoice::OneNumber;
+    options.number = a.number;
+  } else if (!a.group.empty()) {
+    options.choice = campaign::CampaignChoice::OneGroup;
+    options.group = a.group;
+  } else {
+    options.choice = campaign::CampaignChoice::AllGroups;
+  }
+  if (!a.opening.empty()) options.opening = a.opening;
+  if (!a.main_message.empty()) options.main = a.main_message;
+  if (!a.filter.empty() || !a.date.empty()) {
+    campaign::DateFilterRequest request{a.filter, "", ""};
+    if (a.filter.empty() || a.date.empty() || !split_date(a.date, request)) {
+      context.streams.err << "orvexa run: --filter and --date MM/DD go together\n";
+      return kExitBadArguments;
+    }
+    options.filter = request;
+  }
+  options.settings.retry_once = !a.no_retry;
+  options.settings.waiting_length = a.wait;
+  options.settings.shutdown = a.shutdown;
+  options.line = a.line;
+  options.fast = a.fast;
+  if (!a.now.empty()) options.now = a.now;
+  if (!a.log.empty()) options.log_file = a.log;
+  host::SystemShell shell;
+  return campaign::run_headless_campaign(context.program_folder, options, context.streams.out,
+                                         context.streams.err, shell);
+}
+
+}  // namespace
+
+void register_run_command(CLI::App& app, CommandSet& commands) {
+  auto a = std::make_shared<RunArguments>();
+  CLI::App* cmd = commands.add(app, "run", "Run a campaign without windows, printing the status log",
+                               [a](CliContext& context) { return run(*a, context); });
+  auto* number = cmd->add_option("--number", a->number, "Call one telephone number");
+  auto* group = cmd->add_option("--group", a->group, "Call every member of one group");
+  auto* all = cmd->add_flag("--all-groups", a->all_groups, "Call every member of every group");
+  number->excludes(group)->excludes(all);
+  group->excludes(all);
+  cmd->add_option("--opening", a->opening, "Opening message (default: First.wav of the program folder)")
+      ->check(CLI::ExistingFile);
+  cmd->add_option("--main", a->main_message, "Main message (default: Orginal.wav of the program folder)")
+      ->check(CLI::ExistingFile);
+  cmd->add_option("--filter", a->filter, "Limit to members whose date of this kind matches --date")
+      ->check(CLI::IsMember({"birthday", "marriage", "contract", "instalments"}));
+  cmd->add_option("--date", a->date, "The filter's Solar month and day, MM/DD");
+  auto* retry = cmd->add_flag("--retry", a->retry, "Call a busy or unanswered number once more (default)");
+  auto* no_retry = cmd->add_flag("--no-retry", a->no_retry, "Do not call a number twice");
+  retry->excludes(no_retry);
+  cmd->add_option("--wait", a->wait, "Plays of the opening message before a call ends unanswered")
+      ->check(CLI::Range(1, 7));
+  cmd->add_option("--line", a->line, "Line device to use (default 0)")->check(CLI::NonNegativeNumber);
+  cmd->add_flag("--fast", a->fast, "Run on a manual clock: the waits take no real time");
+  cmd->add_option("--now", a->now, "With --fast: the clock's start, \"YYYY-MM-DD HH:MM\" local time");
+  cmd->add_flag("--shutdown", a->shutdown, "Power the computer off when the operation ends");
+  cmd->add_option("--log", a->log, "Also write the status log to this file (code page 1256)");
+}
+
+}  // namespace orvexa::cli
