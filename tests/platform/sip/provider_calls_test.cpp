@@ -2,8 +2,6 @@
 // mapping, CANCEL at the ring limit, a far-end BYE, and a key press echoed back over RTP.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -25,13 +23,18 @@ class RecordingEvents : public ProviderEvents {
     HCALL call;
     DWORD state, mode;
   };
+  HCALL offer_as = 0;  // the handle an offered call gets; 0 turns it away
+  CallDetails offered;
   std::vector<std::pair<RequestId, LONG>> replies;
   std::vector<State> states;
   std::string digits;
 
   void reply(RequestId r, LONG result) override { replies.emplace_back(r, result); }
   void call_state(HCALL c, DWORD s, DWORD m) override { states.push_back({c, s, m}); }
-  HCALL incoming_call(const LineProvider&, std::size_t, const CallDetails&) override { return 0; }
+  HCALL incoming_call(const LineProvider&, std::size_t, const CallDetails& d) override {
+    offered = d;
+    return offer_as;
+  }
   void ringing(const LineProvider&, std::size_t) override {}
   void call_info_changed(HCALL, DWORD) override {}
   void digit(HCALL, char d, DWORD) override { digits += d; }
@@ -52,17 +55,6 @@ class RecordingEvents : public ProviderEvents {
   }
 };
 
-std::filesystem::path refusing_callee(int code) {
-  std::ifstream in(SippProcess::scenario_dir() / "callee_busy.xml");
-  std::stringstream text;
-  text << in.rdbuf();
-  std::string xml = text.str();
-  xml.replace(xml.find("CODE Refused"), 4, std::to_string(code));
-  const auto path = std::filesystem::path(::testing::TempDir()) / ("callee_" + std::to_string(code) + ".xml");
-  std::ofstream(path) << xml;
-  return path;
-}
-
 struct Rig {
   messaging::SteadyClock clock;
   messaging::Loop loop{clock};
@@ -70,8 +62,10 @@ struct Rig {
   RecordingEvents events;
   std::unique_ptr<SipProvider> sip;
 
-  Rig(const SippProcess& peer, SipProvider::Options options = {}) {
+  explicit Rig(const SippProcess& peer, SipProvider::Options options = {},
+               std::uint16_t local_port = 0) {
     SipLineConfig line;
+    line.local_port = local_port;
     line.name = "Office 201";
     line.registrar = {"127.0.0.1", peer.port()};
     line.domain = "127.0.0.1";
@@ -101,7 +95,9 @@ TEST(SipProviderCalls, FinalAnswersMapToLineStates) {
       {503, LINECALLSTATE_DISCONNECTED, 0x8000},
   };
   for (const Case& c : cases) {
-    auto peer = SippProcess::start(refusing_callee(c.code).string(), {"-m", "1"});
+    const auto scenario =
+        SippProcess::filled_scenario("callee_busy.xml", {{"CODE", std::to_string(c.code)}});
+    auto peer = SippProcess::start(scenario.string(), {"-m", "1"});
     if (!peer) GTEST_SKIP() << SippProcess::missing_reason();
     Rig rig(*peer);
     ASSERT_EQ(rig.sip->make_call(0, 7, 1, "02188776655"), 0);
@@ -160,6 +156,46 @@ TEST(SipProviderCalls, FarEndByeIsAFarEndHangUp) {
   EXPECT_EQ(rig.events.final_state()->state, LINECALLSTATE_DISCONNECTED);
   EXPECT_EQ(rig.events.final_state()->mode, LINEDISCONNECTMODE_NORMAL);
   rig.sip->deallocate(3);
+  EXPECT_EQ(peer->wait(5), 0) << peer->log();
+}
+
+TEST(SipProviderCalls, IncomingCallWithPersianCallerIdAndAKey) {
+  // Our line listens on a known port; sipp calls it once the line is open.
+  const std::uint16_t line_port = SippProcess::free_udp_port();
+  const auto scenario = SippProcess::filled_scenario(
+      "caller_dtmf.xml", {{"PCAP", (SippProcess::scenario_dir() / "dtmf_7.pcap").string()}});
+  messaging::SteadyClock clock;
+  messaging::Loop loop{clock};
+  audio::AudioService audio{loop};
+  RecordingEvents events;
+  events.offer_as = 42;
+  SipLineConfig line;
+  line.name = "Office 201";
+  line.registrar = {"127.0.0.1", 5060};
+  line.domain = "127.0.0.1";
+  line.user = line.auth_user = "201";
+  line.do_register = false;
+  line.local_port = line_port;
+  SipProvider sip(loop, audio, {line});
+  ASSERT_EQ(sip.open(0, events), 0);
+  loop.run_until([&] { return false; }, std::chrono::milliseconds(200));  // let it bind
+  auto peer = SippProcess::start(
+      scenario.string(), {"127.0.0.1:" + std::to_string(line_port), "-s", "201", "-m", "1"});
+  if (!peer) GTEST_SKIP() << SippProcess::missing_reason();
+  ASSERT_TRUE(loop.run_until([&] { return events.saw(LINECALLSTATE_OFFERING); },
+                             std::chrono::seconds(10)))
+      << peer->log();
+  EXPECT_EQ(events.offered.caller_name, "دفتر مرکزی");
+  EXPECT_EQ(events.offered.caller_number, "02188776655");
+  sip.monitor_digits(42, LINEDIGITMODE_DTMF);
+  ASSERT_EQ(sip.answer(42, 5), 0);
+  ASSERT_TRUE(loop.run_until([&] { return events.final_state().has_value(); },
+                             std::chrono::seconds(10)))
+      << peer->log();
+  EXPECT_TRUE(events.saw(LINECALLSTATE_CONNECTED));
+  EXPECT_EQ(events.digits, "7");
+  EXPECT_EQ(events.final_state()->mode, LINEDISCONNECTMODE_NORMAL);
+  sip.deallocate(42);
   EXPECT_EQ(peer->wait(5), 0) << peer->log();
 }
 

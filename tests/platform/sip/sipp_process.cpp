@@ -31,6 +31,23 @@ std::filesystem::path SippProcess::scenario_dir() {
   return std::filesystem::path(src ? src : ".") / "tests/platform/sip/scenarios";
 }
 
+std::filesystem::path SippProcess::filled_scenario(
+    const std::string& scenario, const std::vector<std::pair<std::string, std::string>>& fills) {
+  std::ifstream in(scenario_dir() / scenario);
+  std::stringstream text;
+  text << in.rdbuf();
+  std::string xml = text.str();
+  for (const auto& [from, to] : fills) {
+    for (auto at = xml.find(from); at != std::string::npos; at = xml.find(from, at + to.size()))
+      xml.replace(at, from.size(), to);
+  }
+  const auto path = std::filesystem::temp_directory_path() /
+                    ("orvexa_" + std::to_string(::getpid()) + "_" +
+                     std::to_string(std::hash<std::string>()(xml)) + ".xml");
+  std::ofstream(path) << xml;
+  return path;
+}
+
 std::uint16_t SippProcess::free_udp_port() {
   const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
   sockaddr_in a{};

@@ -24,6 +24,10 @@ class SippProcess {
   static bool installed();
   static std::string missing_reason() { return "sipp is not installed (scripts/setup)"; }
   static std::filesystem::path scenario_dir();
+  // A copy of a scenario with each `from` replaced by its `to`, in the test's temporary folder
+  // (for what sipp only reads when it loads the file, such as status codes and file paths).
+  static std::filesystem::path filled_scenario(
+      const std::string& scenario, const std::vector<std::pair<std::string, std::string>>& fills);
   // A UDP port on 127.0.0.1 that nobody holds now.
   static std::uint16_t free_udp_port();
 
