@@ -10,6 +10,8 @@ void register_member_command(CLI::App& app, CommandSet& commands);
 void register_backup_command(CLI::App& app, CommandSet& commands);
 void register_password_command(CLI::App& app, CommandSet& commands);
 void register_run_command(CLI::App& app, CommandSet& commands);
+void register_lines_command(CLI::App& app, CommandSet& commands);
+void register_call_command(CLI::App& app, CommandSet& commands);
 
 void register_commands(CLI::App& app, CommandSet& commands) {
   register_sip_command(app, commands);
@@ -19,6 +21,8 @@ void register_commands(CLI::App& app, CommandSet& commands) {
   register_backup_command(app, commands);
   register_password_command(app, commands);
   register_run_command(app, commands);
+  register_lines_command(app, commands);
+  register_call_command(app, commands);
 }
 
 }  // namespace orvexa::cli

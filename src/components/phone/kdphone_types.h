@@ -55,6 +55,16 @@ enum TConsultCallState : std::uint8_t {
   ccsRingBack = 11,
 };
 
+// The published name of a call state ("csConnected").
+inline const char* CallStateName(TCallState state) {
+  static constexpr const char* kNames[] = {
+      "csDisconnected", "csConnected", "csProceeding", "csDialing", "csRemotePartyDisconnected",
+      "csBusy", "csOffering", "csRing", "csError", "csOfferedCallDropped",
+      "csWaitingDisconnection", "csNoDialTone", "csDialTone", "csRingBack", "csOnHold", "csUnhold",
+      "csInConference", "csRemovedFromConference", "csWaitingForFaxCommand"};
+  return state <= csWaitingForFaxCommand ? kNames[state] : "?";
+}
+
 // Events: called synchronously on the loop thread with the component first, only when set.
 using TLineStateEvent = std::function<void(KDPhone& Sender, TLineState LineState, int Param1)>;
 using TCallStateEvent = std::function<void(KDPhone& Sender, TCallState CallState, int Param1,

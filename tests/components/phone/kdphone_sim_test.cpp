@@ -20,15 +20,7 @@ struct Event {
   bool operator==(const Event&) const = default;
 };
 
-std::string Name(TCallState s) {
-  static const char* kNames[] = {"csDisconnected", "csConnected", "csProceeding", "csDialing",
-                                 "csRemotePartyDisconnected", "csBusy", "csOffering", "csRing",
-                                 "csError", "csOfferedCallDropped", "csWaitingDisconnection",
-                                 "csNoDialTone", "csDialTone", "csRingBack", "csOnHold", "csUnhold",
-                                 "csInConference", "csRemovedFromConference",
-                                 "csWaitingForFaxCommand"};
-  return kNames[s];
-}
+std::string Name(TCallState s) { return CallStateName(s); }
 
 SimConfig Config(const std::string& toml) {
   auto parsed = telephony::parse_sim_config(toml);

@@ -1,0 +1,81 @@
+// `orvexa lines`: one row per line device, with what the device probe finds.
+#include <CLI/CLI.hpp>
+#include <iomanip>
+#include <ostream>
+
+#include "app/cli/cli.h"
+#include "components/phone/kdphone.h"
+#include "platform/telephony/telephony_rig.h"
+
+namespace orvexa::cli {
+
+namespace {
+
+std::string CapabilityWords(int word) {
+  struct Bit {
+    int bit;
+    const char* name;
+  };
+  // The five the device dialog shows, in its order, then the rest of the word in hex.
+  static constexpr Bit kBits[] = {{0x4, "caller-id"},
+                                  {0x10, "pulse-digits"},
+                                  {0x20, "tone-digits"},
+                                  {0x1, "wave"},
+                                  {0x2, "data-modem"}};
+  std::string out;
+  for (const Bit& b : kBits)
+    if (word & b.bit) out += (out.empty() ? "" : ",") + std::string(b.name);
+  return out.empty() ? "-" : out;
+}
+
+std::string WaveName(audio::AudioService& audio, int device, bool output) {
+  if (device < 0) return "-";
+  audio::WAVECAPS caps{};
+  const auto r = output ? audio.waveOutGetDevCaps(static_cast<std::uint32_t>(device), &caps)
+                        : audio.waveInGetDevCaps(static_cast<std::uint32_t>(device), &caps);
+  if (r != 0) return std::to_string(device);
+  return std::to_string(device) + " \"" + telephony::narrow(caps.szPname) + "\"";
+}
+
+int ListLines(CliContext& context) {
+  telephony::RigResult made = telephony::TelephonyRig::create(context.program_folder, true);
+  if (!made.rig) {
+    context.streams.err << "orvexa lines: " << made.error << '\n';
+    return kExitBadArguments;
+  }
+  telephony::TelephonyRig& rig = *made.rig;
+  components::KDPhone phone(rig.loop(), rig.lines());
+  const int count = phone.NumberOfLines();
+  context.streams.out << "line\tname\tprovider\taddress\tcapabilities\twave in\twave out\n";
+  for (int i = 0; i < count; ++i) {
+    std::u16string name, address;
+    int word = 0;
+    phone.GetLineName(i, name);
+    phone.GetAddressName(i, 0, address);
+    const int probe = phone.GetLineCaps(i, word);
+    std::string wave_in = "-", wave_out = "-";
+    if (phone.LineActive(i, true) == 0) {
+      wave_in = WaveName(rig.audio(), phone.WaveRecID(), false);
+      wave_out = WaveName(rig.audio(), phone.WavePlayID(), true);
+      phone.LineActive(i, false);
+    }
+    auto provider = rig.lines().provider_of(static_cast<telephony::DWORD>(i));
+    std::ostringstream caps;
+    caps << CapabilityWords(word) << " (0x" << std::hex << word << ")";
+    if (probe != 0) caps << " probe error " << std::dec << probe;
+    context.streams.out << i << '\t' << telephony::narrow(name) << '\t'
+                        << (provider ? provider->first->name() : "?") << '\t'
+                        << telephony::narrow(address) << '\t' << caps.str() << '\t' << wave_in
+                        << '\t' << wave_out << '\n';
+  }
+  return kExitDone;
+}
+
+}  // namespace
+
+void register_lines_command(CLI::App& app, CommandSet& commands) {
+  commands.add(app, "lines", "List the line devices with their capabilities and wave devices",
+               ListLines);
+}
+
+}  // namespace orvexa::cli
