@@ -9,6 +9,7 @@ void register_group_command(CLI::App& app, CommandSet& commands);
 void register_member_command(CLI::App& app, CommandSet& commands);
 void register_backup_command(CLI::App& app, CommandSet& commands);
 void register_password_command(CLI::App& app, CommandSet& commands);
+void register_wave_command(CLI::App& app, CommandSet& commands);
 void register_run_command(CLI::App& app, CommandSet& commands);
 void register_lines_command(CLI::App& app, CommandSet& commands);
 void register_call_command(CLI::App& app, CommandSet& commands);
@@ -20,6 +21,7 @@ void register_commands(CLI::App& app, CommandSet& commands) {
   register_member_command(app, commands);
   register_backup_command(app, commands);
   register_password_command(app, commands);
+  register_wave_command(app, commands);
   register_run_command(app, commands);
   register_lines_command(app, commands);
   register_call_command(app, commands);
