@@ -1,6 +1,10 @@
 // Dial strings, and the variable-size structures as the service writes and the component reads.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 
 #include "platform/telephony/dial_string.h"
@@ -101,6 +105,29 @@ TEST(VarStruct, BoundedRandomStructuresAreReadSafely) {
       EXPECT_LE(text->size(), total);
     }
   }
+}
+
+// The fuzz corpus of service structures: the caller-ID part of each is read or refused.
+TEST(VarStruct, CorpusStructuresAreReadOrRefused) {
+  const char* source = std::getenv("ORVEXA_SOURCE_DIR");
+  const auto corpus = std::filesystem::path(source ? source : ".") / "fuzz/corpus/var_struct";
+  int files = 0;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(corpus, ec)) {
+    std::ifstream in(entry.path(), std::ios::binary);
+    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+    bytes.resize(std::max(bytes.size(), sizeof(LINECALLINFO)));
+    LINECALLINFO info;
+    std::memcpy(&info, bytes.data(), sizeof info);
+    auto text = read_text(bytes, sizeof(LINECALLINFO), info.dwCallerIDSize, info.dwCallerIDOffset, true);
+    const bool sound = entry.path().filename() == "caller_id.bin";
+    EXPECT_EQ(text.has_value(), sound) << entry.path();
+    if (sound) {
+      EXPECT_EQ(*text, u"0912");
+    }
+    ++files;
+  }
+  EXPECT_GE(files, 3);
 }
 
 }  // namespace
