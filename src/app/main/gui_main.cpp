@@ -8,12 +8,14 @@
 #include <csignal>
 
 #include "app/campaign/contact_member_source.h"
+#include "app/campaign/phone_line.h"
+#include "app/campaign/voice_device.h"
+#include "app/main/gui_host.h"
+#include "platform/telephony/telephony_rig.h"
 #include "app/data/contact_store.h"
 #include "app/main/application_windows.h"
 #include "app/main/qt_loop_host.h"
 #include "platform/host/host_services.h"
-#include "platform/messaging/clock.h"
-#include "platform/messaging/loop.h"
 
 namespace orvexa::app {
 
@@ -34,23 +36,34 @@ int run_gui(int argc, char** argv, const std::filesystem::path& program_folder) 
   QApplication::setApplicationName("Orvexa");
   QApplication::setLayoutDirection(Qt::RightToLeft);
 
-  messaging::SteadyClock clock;
-  messaging::Loop loop(clock);
+  QtOperatorDialogs dialogs;
+  // The lines of orvexa.toml (one simulated line without it) on the real clock.
+  auto made = telephony::TelephonyRig::create(program_folder, false);
+  if (!made.rig) {
+    dialogs.error_box("orvexa.toml: " + made.error);
+    made.rig = std::make_unique<telephony::TelephonyRig>(telephony::default_sim_config(), false);
+  }
+  telephony::TelephonyRig& rig = *made.rig;
+  messaging::Loop& loop = rig.loop();
   QtLoopHost host(loop);
 
   data::ContactStore store(program_folder);
-  QtOperatorDialogs dialogs;
   if (auto opened = store.open(); !opened.ok) dialogs.message_box(opened.message);
-  campaign::ContactMemberSource members(store, clock);
-  // The line and voice components join here as they become available on this machine.
-  campaign::NoLine line;
-  campaign::NoVoice voice;
+  campaign::ContactMemberSource members(store, rig.clock());
+  WaitCursor busy;
+  QtComponentMessageBox component_box;
+  campaign::PhoneLine line(loop, rig.lines(), busy);
+  campaign::VoiceDevice voice(loop, rig.audio(), busy, component_box);
   QtFileChooser files;
   host::SystemShell shell;
 
   ApplicationWindows windows({loop, line, voice, members, dialogs, files, shell, program_folder});
   TForm1& form = windows.main();
   dialogs.set_parent(&form);
+  line.bind({[&form](campaign::CallEvent e) { form.KDPhone1CallState(e); },
+             [&form] { form.KDPhone1BeforeDisconnect(); },
+             [&form](char d) { form.KDPhone1DigitDetected(d); }});
+  voice.bind([&form](campaign::SoundEvent s, int e) { form.KDVoice1SoundState(s, e); });
   files.set_parent(&form);
 
   // SIGTERM closes the program as the operator would, so the report is written.
@@ -67,7 +80,11 @@ int run_gui(int argc, char** argv, const std::filesystem::path& program_folder) 
 
   form.show();
   form.FormShow();
-  return QApplication::exec();
+  const int code = QApplication::exec();
+  // The window goes before the components: nothing may reach it from their last events.
+  line.bind({});
+  voice.bind({});
+  return code;
 }
 
 }  // namespace orvexa::app
