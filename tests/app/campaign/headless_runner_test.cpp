@@ -1,0 +1,195 @@
+// The headless campaign end to end: real line and voice components, the simulated lines of
+// orvexa.toml, the contact database, on the manual clock.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "app/campaign/campaign_texts.h"
+#include "app/campaign/code_page_1256.h"
+#include "app/campaign/headless_runner.h"
+#include "app/data/contact_store.h"
+
+namespace orvexa::campaign {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A PCM WAVE file of `seconds` of a quiet tone, 8 kHz 16-bit mono.
+void write_wave(const fs::path& path, double seconds) {
+  const auto samples = static_cast<std::uint32_t>(8000 * seconds);
+  const std::uint32_t data_bytes = samples * 2;
+  std::string b = "RIFF";
+  auto u32 = [&b](std::uint32_t v) { for (int i = 0; i < 4; ++i) b += static_cast<char>(v >> (8 * i)); };
+  auto u16 = [&b](std::uint16_t v) { b += static_cast<char>(v & 0xFF); b += static_cast<char>(v >> 8); };
+  u32(36 + data_bytes);
+  b += "WAVEfmt ";
+  u32(16);
+  u16(1);
+  u16(1);
+  u32(8000);
+  u32(16000);
+  u16(2);
+  u16(16);
+  b += "data";
+  u32(data_bytes);
+  for (std::uint32_t i = 0; i < samples; ++i) u16(static_cast<std::uint16_t>((i % 16 < 8) ? 1000 : -1000));
+  std::ofstream(path, std::ios::binary) << b;
+}
+
+struct Folder {
+  fs::path path = fs::temp_directory_path() / ("orvexa-headless-" + std::to_string(::getpid()));
+  Folder() {
+    fs::remove_all(path);
+    fs::create_directories(path);
+  }
+  ~Folder() { fs::remove_all(path); }
+};
+
+constexpr const char* kFarEnds = R"(
+[[line]]
+name = "Test line"
+ring_timeout = 20000
+
+[[far_end]]
+number = "100"
+outcome = "answer"
+keys = [{ key = "1", at = 4000 }]
+
+[[far_end]]
+number = "200"
+outcome = "answer"
+
+[[far_end]]
+number = "300"
+outcome = "busy"
+
+[[far_end]]
+number = "400"
+outcome = "answer"
+keys = [{ key = "1", at = 4000 }]
+hangup_at = 6000
+)";
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string l; std::getline(in, l);) out.push_back(l);
+  return out;
+}
+
+int count(const std::vector<std::string>& lines, std::string_view what) {
+  return static_cast<int>(std::count(lines.begin(), lines.end(), std::string(what)));
+}
+
+struct Outcome {
+  int code = 0;
+  std::vector<std::string> out;
+  std::string err;
+};
+
+Outcome run(const fs::path& folder, HeadlessOptions options) {
+  options.fast = true;
+  options.now = "2026-12-09 10:30";
+  std::ostringstream out, err;
+  host::RecordingShell shell;
+  Outcome r;
+  r.code = run_headless_campaign(folder, options, out, err, shell);
+  r.out = lines_of(out.str());
+  r.err = err.str();
+  return r;
+}
+
+void prepare(const fs::path& folder, std::vector<std::pair<std::string, std::string>> members) {
+  std::ofstream(folder / "orvexa.toml") << kFarEnds;
+  write_wave(folder / "First.wav", 2.0);
+  write_wave(folder / "Orginal.wav", 3.0);
+  data::ContactStore store(folder);
+  ASSERT_TRUE(store.open().ok);
+  auto group = store.create_group("G");
+  ASSERT_TRUE(group.ok);
+  for (const auto& [num, birthday] : members) {
+    data::MemberEntry entry;
+    entry.name = "n";
+    entry.num = num;
+    if (!birthday.empty()) entry.birthday = {birthday.substr(3), birthday.substr(0, 2)};
+    ASSERT_TRUE(store.insert_member(*group.group, entry).ok);
+  }
+}
+
+TEST(HeadlessCampaign, GroupOfEveryOutcomeOnTheSimulatedLine) {
+  Folder f;
+  prepare(f.path, {{"100", ""}, {"200", ""}, {"300", ""}, {"400", ""}});
+  HeadlessOptions o;
+  o.choice = CampaignChoice::OneGroup;
+  o.group = "G";
+  o.settings.waiting_length = 2;
+  const Outcome r = run(f.path, o);
+  ASSERT_EQ(r.code, 0) << r.err;
+  ASSERT_FALSE(r.out.empty());
+  EXPECT_EQ(r.out.front(), date_line("1405/09/18", "10:30"));
+  EXPECT_EQ(count(r.out, text::kPlaybackRequested), 2);  // 100 and 400
+  EXPECT_EQ(count(r.out, text::kNoResponse), 2);         // 200 and its retry
+  EXPECT_EQ(count(r.out, text::kBusy), 2) << "busy, then busy again on the retry";
+  EXPECT_EQ(count(r.out, text::kRetry), 2);
+  EXPECT_EQ(count(r.out, text::kRemoteDisconnected), 1);  // 400 hangs up in the main message
+  EXPECT_EQ(count(r.out, text::kDisconnected), 6);
+  EXPECT_EQ(r.out[r.out.size() - 2], std::string(text::kEndOfOperation));
+  EXPECT_EQ(r.out.back(), "attempts 6, answered 4, key 1 2, key 2 0, busy 2, unanswered 2, failed 0");
+  EXPECT_NE(r.err.find(std::string(text::kEndOfOperation)), std::string::npos);
+
+  // The report reads back from code page 1256 as the lines printed (summary aside).
+  std::error_code error;
+  auto bytes = host::read_file(f.path / kLastReportFile, error);
+  ASSERT_TRUE(bytes);
+  EXPECT_FALSE(is_valid_utf8(*bytes));
+  std::vector<std::string> printed(r.out.begin(), r.out.end() - 1);
+  EXPECT_EQ(decode_log_file(*bytes), printed);
+}
+
+TEST(HeadlessCampaign, RefusalsAndTheDateFilter) {
+  Folder f;
+  prepare(f.path, {{"100", "02/03"}, {"200", "04/05"}});
+  HeadlessOptions o;
+  o.choice = CampaignChoice::OneGroup;
+  o.group = "G";
+  o.filter = DateFilterRequest{"birthday", "2", "3"};
+  Outcome r = run(f.path, o);
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(count(r.out, std::string(text::kCalleeNumber) + "100"), 1);
+  EXPECT_EQ(count(r.out, std::string(text::kCalleeNumber) + "200"), 0);
+
+  o.filter = DateFilterRequest{"birthday", "09", "09"};
+  r = run(f.path, o);
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find(std::string(text::kEmptyGroup)), std::string::npos);
+  o.filter = DateFilterRequest{"birthday", "13", "09"};
+  r = run(f.path, o);
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find(std::string(text::kBadFilterDate)), std::string::npos);
+
+  fs::remove(f.path / "Orginal.wav");
+  o.filter.reset();
+  r = run(f.path, o);
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find(std::string(text::kNoMainMessage)), std::string::npos);
+}
+
+TEST(HeadlessCampaign, OneNumberWithWaitingLengthSevenAndNoRetry) {
+  Folder f;
+  prepare(f.path, {});
+  HeadlessOptions o;
+  o.choice = CampaignChoice::OneNumber;
+  o.number = "200";
+  o.settings.waiting_length = 7;
+  o.settings.retry_once = false;
+  const Outcome r = run(f.path, o);
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(count(r.out, text::kNoResponse), 1);
+  EXPECT_EQ(count(r.out, text::kRetry), 0);
+  EXPECT_EQ(r.out.back(), "attempts 1, answered 1, key 1 0, key 2 0, busy 0, unanswered 1, failed 0");
+}
+
+}  // namespace
+}  // namespace orvexa::campaign
