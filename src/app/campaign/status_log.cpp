@@ -40,16 +40,20 @@ std::string encode_log_file(const std::vector<std::string>& lines) {
 
 std::vector<std::string> decode_log_file(std::string_view bytes) {
   const std::string text = log_text_to_utf8(bytes);
+  // CR LF, LF and a lone CR all end a line, as text boxes read them; no line keeps a CR.
   std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+  std::string line;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c != '\r' && c != '\n') {
+      line += c;
+      continue;
+    }
+    if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
     lines.push_back(std::move(line));
-    start = end + 1;
+    line.clear();
   }
+  if (!line.empty()) lines.push_back(std::move(line));
   return lines;
 }
 

@@ -66,9 +66,9 @@ TEST(StatusLogFile, SavedLogReadsBackLineForLine) {
 }
 
 TEST(StatusLogFile, LoadsUtf8AndLooseLineEnds) {
-  const std::string utf8 = "\xEF\xBB\xBF" + std::string(text::kBusy) + "\nشک\r\nend";
+  const std::string utf8 = "\xEF\xBB\xBF" + std::string(text::kBusy) + "\nشک\r\nend\rlast\r\r\n";
   EXPECT_EQ(decode_log_file(utf8),
-            (std::vector<std::string>{std::string(text::kBusy), "شک", "end"}));
+            (std::vector<std::string>{std::string(text::kBusy), "شک", "end", "last", ""}));
   // 1256 bytes that happen to form valid UTF-8 still read as 1256.
   EXPECT_EQ(decode_log_file(utf8_to_cp1256("شک") + "\r\n"), std::vector<std::string>{"شک"});
   EXPECT_TRUE(decode_log_file("").empty());

@@ -1,0 +1,104 @@
+// A whole group campaign headless on the manual clock: the real components, the simulated line,
+// the contact database; members cycle through five far-end outcomes.
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <ostream>
+
+#include "app/campaign/headless_runner.h"
+#include "app/data/contact_store.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace orvexa;
+
+void write_wave(const fs::path& path, double seconds) {
+  const auto samples = static_cast<std::uint32_t>(8000 * seconds);
+  std::string b = "RIFF";
+  auto u32 = [&b](std::uint32_t v) { for (int i = 0; i < 4; ++i) b += static_cast<char>(v >> (8 * i)); };
+  auto u16 = [&b](std::uint16_t v) { b += static_cast<char>(v & 0xFF); b += static_cast<char>(v >> 8); };
+  u32(36 + samples * 2);
+  b += "WAVEfmt ";
+  u32(16); u16(1); u16(1); u32(8000); u32(16000); u16(2); u16(16);
+  b += "data";
+  u32(samples * 2);
+  b.append(samples * 2, '\0');
+  std::ofstream(path, std::ios::binary) << b;
+}
+
+constexpr const char* kFarEnds = R"(
+[[line]]
+name = "Bench line"
+ring_timeout = 20000
+[[far_end]]
+number = "100"
+outcome = "answer"
+keys = [{ key = "1", at = 3500 }]
+[[far_end]]
+number = "200"
+outcome = "answer"
+keys = [{ key = "2", at = 3500 }]
+[[far_end]]
+number = "300"
+outcome = "busy"
+[[far_end]]
+number = "400"
+outcome = "answer"
+[[far_end]]
+number = "500"
+outcome = "no-answer"
+)";
+
+fs::path prepare(int members) {
+  const fs::path folder = fs::temp_directory_path() / ("orvexa-bench-" + std::to_string(::getpid()) + "-" +
+                                                       std::to_string(members));
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  std::ofstream(folder / "orvexa.toml") << kFarEnds;
+  write_wave(folder / "First.wav", 1.0);
+  write_wave(folder / "Orginal.wav", 2.0);
+  data::ContactStore store(folder);
+  store.open();
+  auto group = store.create_group("Bench");
+  std::vector<data::Member> rows(static_cast<std::size_t>(members));
+  for (int i = 0; i < members; ++i) rows[static_cast<std::size_t>(i)].num = std::to_string(100 * (1 + i % 5));
+  store.insert_rows(*group.group, rows);
+  return folder;
+}
+
+struct NullBuffer : std::streambuf {
+  int overflow(int c) override { return c; }
+};
+
+void BM_GroupCampaignHeadless(benchmark::State& state) {
+  const int members = static_cast<int>(state.range(0));
+  const fs::path folder = prepare(members);
+  NullBuffer null;
+  std::ostream sink(&null);
+  campaign::HeadlessOptions options;
+  options.choice = campaign::CampaignChoice::OneGroup;
+  options.group = "Bench";
+  options.fast = true;
+  options.settings.waiting_length = 2;
+  int code = 0;
+  for (auto _ : state) {
+    host::RecordingShell shell;
+    code = campaign::run_headless_campaign(folder, options, sink, sink, shell);
+  }
+  if (code != 0) state.SkipWithError("the campaign did not end");
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  state.counters["members"] = members;
+  state.counters["per_member_us"] = benchmark::Counter(
+      static_cast<double>(members) * static_cast<double>(state.iterations()),
+      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["max_rss_MB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
+  fs::remove_all(folder);
+}
+BENCHMARK(BM_GroupCampaignHeadless)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+}  // namespace
