@@ -218,6 +218,18 @@ TEST(MainWindow, ClosingWritesTheReportInCodePage1256) {
   EXPECT_EQ(*bytes, campaign::utf8_to_cp1256(text::kBusy) + "\r\n" + std::string(text::kSeparator) + "\r\n");
 }
 
+TEST(MainWindow, UnwritableReportKeepsTheWindowUnlessItMustClose) {
+  WindowRig rig;
+  fs::create_directories(rig.folder / "Last Report.txt");  // a name that cannot become a file
+  rig.form().show();
+  rig.form().close();
+  EXPECT_EQ(rig.dialogs.errors.size(), 1u);
+  EXPECT_TRUE(rig.form().isVisible()) << "the operator is told and the window stays";
+  rig.form().close_for_good();  // SIGTERM, a failed password
+  EXPECT_EQ(rig.dialogs.errors.size(), 2u);
+  EXPECT_FALSE(rig.form().isVisible());
+}
+
 TEST(MainWindow, ShutdownClosesWithTheReportBeforeThePowerOff) {
   WindowRig rig;
   rig.form().pre_call_settings().shutdown = true;
