@@ -63,11 +63,13 @@ struct Rig {
   std::unique_ptr<SipProvider> sip;
 
   explicit Rig(const SippProcess& peer, SipProvider::Options options = {},
-               std::uint16_t local_port = 0) {
+               std::uint16_t local_port = 0)
+      : Rig(peer.port(), options, local_port) {}
+  Rig(std::uint16_t registrar_port, SipProvider::Options options, std::uint16_t local_port) {
     SipLineConfig line;
     line.local_port = local_port;
     line.name = "Office 201";
-    line.registrar = {"127.0.0.1", peer.port()};
+    line.registrar = {"127.0.0.1", registrar_port};
     line.domain = "127.0.0.1";
     line.user = line.auth_user = "201";
     line.do_register = false;
@@ -197,6 +199,33 @@ TEST(SipProviderCalls, IncomingCallWithPersianCallerIdAndAKey) {
   EXPECT_EQ(events.final_state()->mode, LINEDISCONNECTMODE_NORMAL);
   sip.deallocate(42);
   EXPECT_EQ(peer->wait(5), 0) << peer->log();
+}
+
+TEST(SipProviderCalls, MalformedRequestsAreRefusedAndTheLineKeepsWorking) {
+  const std::uint16_t line_port = SippProcess::free_udp_port();
+  Rig rig(5060, {}, line_port);
+  rig.events.offer_as = 42;
+  rig.loop.run_until([] { return false; }, std::chrono::milliseconds(200));
+  const std::string target = "127.0.0.1:" + std::to_string(line_port);
+  auto bad = SippProcess::start("malformed_requests.xml", {target, "-s", "201", "-m", "1"});
+  if (!bad) GTEST_SKIP() << SippProcess::missing_reason();
+  // Wait for sipp while the loop runs: every request must get its refusal from the line.
+  int code = -1;
+  for (int i = 0; i < 150 && code == -1; ++i) {
+    rig.loop.run_for(std::chrono::milliseconds(100));
+    code = bad->wait(0);
+  }
+  EXPECT_EQ(code, 0) << bad->log();
+  EXPECT_FALSE(rig.events.saw(LINECALLSTATE_OFFERING));
+
+  const auto scenario = SippProcess::filled_scenario(
+      "caller_dtmf.xml", {{"PCAP", (SippProcess::scenario_dir() / "dtmf_7.pcap").string()}});
+  auto good = SippProcess::start(scenario.string(), {target, "-s", "201", "-m", "1"});
+  ASSERT_TRUE(rig.run_until([&] { return rig.events.saw(LINECALLSTATE_OFFERING); }, 10))
+      << good->log();
+  rig.sip->answer(42, 1);
+  EXPECT_TRUE(rig.run_until([&] { return rig.events.final_state().has_value(); }, 10));
+  rig.sip->deallocate(42);
 }
 
 }  // namespace

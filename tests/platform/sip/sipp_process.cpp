@@ -94,14 +94,14 @@ std::unique_ptr<SippProcess> SippProcess::start(const std::string& scenario,
 
 int SippProcess::wait(int seconds) {
   if (pid_ <= 0) return exit_code_;
-  for (int i = 0; i < seconds * 20; ++i) {
+  for (int i = 0; i <= seconds * 20; ++i) {
     int status = 0;
     if (::waitpid(pid_, &status, WNOHANG) == pid_) {
       pid_ = -1;
       exit_code_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
       return exit_code_;
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (i < seconds * 20) std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   return -1;
 }
