@@ -56,7 +56,8 @@ ErrorNumber KDVoice::read_sound_header(MmioFile* file, SoundInfo& info) {
   // Sizes come from these fields: a format whose frame does not add up is refused here rather
   // than used to size buffers or split frames.
   if (w.nChannels == 0 || w.nSamplesPerSec == 0 || w.wBitsPerSample == 0 ||
-      w.wBitsPerSample % 8 != 0 || w.nBlockAlign != w.nChannels * w.wBitsPerSample / 8 ||
+      w.wBitsPerSample % 8 != 0 ||
+      w.nBlockAlign != std::uint64_t{w.nChannels} * w.wBitsPerSample / 8 ||
       w.nAvgBytesPerSec != std::uint64_t{w.nSamplesPerSec} * w.nBlockAlign)
     return err::kNotPcmWave;
   if (mmioAscend(file, &fmt, 0) != 0) return err::kNotPcmWave;
