@@ -132,6 +132,15 @@ int run_headless_campaign(const std::filesystem::path& folder, const HeadlessOpt
   line.bind({[&](CallEvent e) { flow.on_call_state(e); }, [&] { flow.on_before_disconnect(); },
              [&](char d) { flow.on_digit(d); }});
   voice_port.bind([&](SoundEvent s, int e) { flow.on_sound_state(s, e); });
+  // The components outlive the engine here: their last events must find nobody.
+  struct Unbind {
+    PhoneLine& line;
+    VoiceDevice& voice;
+    ~Unbind() {
+      line.bind({});
+      voice.bind({});
+    }
+  } unbind{line, voice_port};
 
   if (line.activate(options.line) != 0) {
     dialogs.message_box(text::kLineActivationBox);
