@@ -6,6 +6,7 @@
 #include <new>
 
 #include "components/voice/kd_voice.h"
+#include "components/voice/mixer.h"
 
 namespace orvexa::components {
 
@@ -14,11 +15,6 @@ using namespace orvexa::audio;
 namespace {
 
 constexpr std::uintptr_t kLevelTimerId = 3;
-
-std::int16_t sample_at(const char* p) {
-  return static_cast<std::int16_t>(static_cast<std::uint8_t>(p[0]) |
-                                   (static_cast<std::uint8_t>(p[1]) << 8));
-}
 
 }  // namespace
 
@@ -177,22 +173,7 @@ ErrorNumber KDVoice::mix_background(char* data, std::uint32_t n) {
   }
   const std::uint32_t m = n - remaining;
   if (m == 0) return err::kNone;
-  const double v = background_volume_ / 100.0;
-  const double w = 1.0 - v;
-  if (played_bits_ == 16) {
-    for (std::uint32_t i = 0; i + 1 < m; i += 2) {
-      const double mixed = v * sample_at(background_buffer_.data() + i) + w * sample_at(data + i);
-      const auto s = static_cast<std::int32_t>(std::clamp(std::nearbyint(mixed), -32768.0, 32767.0));
-      data[i] = static_cast<char>(s & 0xFF);
-      data[i + 1] = static_cast<char>((s >> 8) & 0xFF);
-    }
-  } else {
-    for (std::uint32_t i = 0; i < m; ++i) {
-      const double mixed = v * static_cast<std::uint8_t>(background_buffer_[i]) +
-                           w * static_cast<std::uint8_t>(data[i]);
-      data[i] = static_cast<char>(static_cast<std::uint8_t>(std::clamp(std::nearbyint(mixed), 0.0, 255.0)));
-    }
-  }
+  mix_samples(data, background_buffer_.data(), m, played_bits_, background_volume_);
   return err::kNone;
 }
 

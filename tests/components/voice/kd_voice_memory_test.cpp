@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <random>
+
+#include "components/voice/mixer.h"
 #include "voice_fixture.h"
 
 namespace orvexa::components::testing {
@@ -135,6 +139,94 @@ TEST_F(VoiceTest, MemoryLoadFileReportsFileErrors) {
   ASSERT_EQ(size, 1234);
   EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), buffer));
   voice.MemoryRelease(buffer);
+}
+
+}  // namespace
+}  // namespace orvexa::components::testing
+
+namespace orvexa::components::testing {
+namespace {
+
+// The integer mixer against the exact rational result: ties to even, any volume, both widths.
+TEST(Mixer, MatchesExactRoundingForAnyVolume) {
+  std::mt19937 random(9);
+  for (const int volume : {-20000, -150, 0, 1, 30, 33, 50, 67, 99, 100, 101, 150, 9999, 20000}) {
+    for (int round = 0; round < 2000; ++round) {
+      const auto s = static_cast<std::int16_t>(random());
+      const auto b = static_cast<std::int16_t>(random());
+      char sound[2], back[2];
+      std::memcpy(sound, &s, 2);
+      std::memcpy(back, &b, 2);
+      mix_samples(sound, back, 2, 16, volume);
+      std::int16_t got;
+      std::memcpy(&got, sound, 2);
+      const long double exact =
+          (static_cast<long double>(volume) * b + static_cast<long double>(100 - volume) * s) / 100;
+      const long double want = std::clamp(std::nearbyint(exact), -32768.0L, 32767.0L);
+      ASSERT_EQ(got, static_cast<std::int16_t>(want)) << volume << " " << s << " " << b;
+      const auto s8 = static_cast<std::uint8_t>(s), b8 = static_cast<std::uint8_t>(b);
+      char byte = static_cast<char>(s8);
+      const char back8 = static_cast<char>(b8);
+      mix_samples(&byte, &back8, 1, 8, volume);
+      const long double exact8 = (static_cast<long double>(volume) * b8 + (100.0L - volume) * s8) / 100;
+      ASSERT_EQ(static_cast<std::uint8_t>(byte),
+                static_cast<std::uint8_t>(std::clamp(std::nearbyint(exact8), 0.0L, 255.0L)))
+          << volume << " " << int{s8} << " " << int{b8};
+    }
+  }
+}
+
+TEST_F(VoiceTest, AListLongerThanThirtyTwoBitsIsRefused) {
+  const auto name = wave("a.wav", pattern(22000));
+  int total = -1;
+  // 98000 x 22000 bytes pass 2^31: TotalSize and positions could not report it.
+  EXPECT_EQ(voice.PlayMultipleFiles(0, name + u">98000", total), err::kInvalidArgument);
+  EXPECT_EQ(total, 0);
+  EXPECT_EQ(voice.PlayingState(), psIdle);
+  EXPECT_TRUE(events.empty());
+}
+
+TEST_F(VoiceTest, AFailingPositionQueryStopsTimerPlayWithError50) {
+  int ticks = 0;
+  voice.OnTimerPlay = [&](KDVoice&, int) { ++ticks; };
+  voice.TimerPlay().SetEnabled(true);
+  ASSERT_EQ(voice.Play(0, wave("a.wav", pattern(64000)), 0, -1), 0);
+  loop.run_for(1500ms);
+  EXPECT_EQ(ticks, 2);  // at the start and after 990 ms
+  speaker->faults().position_fails = true;
+  loop.run_for(600ms);
+  EXPECT_EQ(events.back(), (Event{ssError, 0, err::kTimerResources}));
+  EXPECT_FALSE(voice.TimerPlay().Running());
+  speaker->faults().position_fails = false;
+  loop.run_for(3s);
+  EXPECT_EQ(ticks, 3);  // no more periodic ticks: only the closing one of the natural end
+  EXPECT_EQ(events.back(), (Event{ssPlayDone, 63999, 0}));
+}
+
+TEST_F(VoiceTest, TimerRecTicksWithTheRecordingPosition) {
+  std::vector<int> ticks;
+  voice.OnTimerRec = [&](KDVoice&, int pos) { ticks.push_back(pos); };
+  voice.TimerRec().SetEnabled(true);
+  mic->play_wave_file(dir / "none.wav");  // not readable: the microphone stays silent
+  ASSERT_EQ(voice.Rec(0, u16(dir / "a.wav")), 0);
+  loop.run_for(2s);
+  voice.RecStop();
+  // First block: no position yet; then the bytes written so far, and the closing tick.
+  ASSERT_GE(ticks.size(), 3u);
+  EXPECT_EQ(ticks.front(), 0);
+  EXPECT_EQ(ticks.back(), 28799);
+}
+
+TEST_F(VoiceTest, TheMicrophoneCanSpeakAWaveFile) {
+  const auto data = pattern(14400, 4);
+  write_bytes(dir / "say.wav", wave_image(audio::pcm_format(), data));
+  ASSERT_TRUE(mic->play_wave_file(dir / "say.wav"));
+  ASSERT_EQ(voice.Rec(0, u16(dir / "a.wav")), 0);
+  loop.run_for(1s);
+  voice.RecStop();
+  const auto f = read_bytes(dir / "a.wav");
+  ASSERT_EQ(f.size(), 46u + 14400);
+  EXPECT_TRUE(std::equal(data.begin(), data.end(), f.begin() + 46));
 }
 
 }  // namespace
