@@ -11,6 +11,8 @@ namespace {
 using namespace std::chrono_literals;
 using testing::FakeTelephony;
 using namespace telephony;
+using messaging::UINT;
+using messaging::WPARAM;
 
 struct Fixture {
   messaging::ManualClock clock;
@@ -675,6 +677,31 @@ TEST(KDPhoneFake, DigitsTonesAndPassthroughNeedAConnectedCall) {
   EXPECT_EQ(ref, 7);
   ASSERT_EQ(f.phone.Passthrough(true), 0);
   EXPECT_EQ(f.phone.Passthrough(true), err::kRequestInProgress);
+}
+
+TEST(KDPhoneFake, WindowMessagesFromOtherCode) {
+  struct Case {
+    UINT message;
+    WPARAM w;
+    std::vector<std::string> want;
+  };
+  const Case kCases[] = {
+      {KDPhone::kLineRelayMessage, 1, {"cs5 0 0 40", "before 40", "cs10 0 0 40"}},
+      {KDPhone::kLineRelayMessage, 2, {"cs11 0 0 40", "before 40", "cs10 0 0 40"}},
+      {KDPhone::kLineRelayMessage, 3, {"cs1 2 4 40"}},
+      {KDPhone::kHangupMessage, 0, {"before 40", "cs10 0 0 40"}},
+      {KDPhone::kHangupMessage, 1, {}},
+  };
+  for (const Case& c : kCases) {
+    Fixture f;
+    f.Connected(40, 4);
+    f.phone.Window().send(c.message, c.w, 40);
+    EXPECT_EQ(f.events, c.want) << c.message << "/" << c.w;
+  }
+  Fixture f;
+  f.Connected(40);
+  EXPECT_EQ(f.phone.Window().send(KDPhone::kPassthroughMessage, 1, 0), 0);
+  EXPECT_TRUE(f.api.Called("lineSetCallParams 40 64"));
 }
 
 }  // namespace

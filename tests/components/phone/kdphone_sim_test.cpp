@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "components/phone/kdphone.h"
+#include "platform/audio/wave_types.h"
 #include "platform/telephony/telephony_rig.h"
 
 namespace orvexa::components {
@@ -278,6 +279,53 @@ TEST(KDPhoneSim, WaveDevicesOfTheLineAreItsModemDevices) {
   EXPECT_EQ(s.phone.GetLineName(0, name), 0);
   EXPECT_EQ(name, u"Simulated line 1");
   EXPECT_EQ(s.phone.GetLineName(1, name), err::kBadLineDeviceId);
+}
+
+TEST(KDPhoneSim, FarEndHangsUpDuringPlaybackAndTheRecordSaysWhatItHeard) {
+  SimPhone s(Config(R"(
+[[far_end]]
+number = "201"
+rings = 0
+hangup_after_heard = 1.5
+)"));
+  ASSERT_EQ(s.phone.LineActive(0, true), 0);
+  // Four seconds of sound in quarter-second blocks, started on connection.
+  const audio::WAVEFORMATEX format = audio::pcm_format();
+  std::vector<std::uint8_t> sound(format.nAvgBytesPerSec * 4, 0x11);
+  std::vector<audio::WAVEHDR> blocks(16);
+  audio::HWAVEOUT out = 0;
+  messaging::TimePoint connected_at{};
+  s.on_state = [&](TCallState state, int) {
+    if (state == csConnected) {
+      connected_at = s.rig.loop().now();
+      ASSERT_EQ(s.rig.audio().waveOutOpen(&out, static_cast<std::uint32_t>(s.phone.WavePlayID()),
+                                          &format, messaging::kNoWindow, 0, audio::CALLBACK_NULL),
+                0u);
+      for (std::size_t i = 0; i < blocks.size(); ++i) {
+        blocks[i].lpData = reinterpret_cast<char*>(sound.data() + i * sound.size() / 16);
+        blocks[i].dwBufferLength = static_cast<audio::DWORD>(sound.size() / 16);
+        s.rig.audio().waveOutPrepareHeader(out, &blocks[i], sizeof blocks[i]);
+        s.rig.audio().waveOutWrite(out, &blocks[i], sizeof blocks[i]);
+      }
+    }
+    if (state == csDisconnected) s.rig.audio().waveOutReset(out);
+  };
+  ASSERT_EQ(s.phone.DialNumber("201", 0), 0);
+  s.Run(30s);
+  const Event* hangup = s.Find("csRemotePartyDisconnected");
+  ASSERT_NE(hangup, nullptr);
+  EXPECT_EQ(hangup->at - connected_at, 1500ms);
+  EXPECT_EQ(s.Names().back(), "csDisconnected");
+  const auto* record = s.rig.sim().call_record(1);
+  ASSERT_NE(record, nullptr);
+  EXPECT_DOUBLE_EQ(record->heard_seconds, 1.5);
+  ASSERT_EQ(record->heard.size(), 6u);
+  EXPECT_EQ(record->heard.front().at, connected_at);
+  EXPECT_EQ(record->heard[1].at - record->heard[0].at, 250ms);
+  EXPECT_EQ(record->audio.size(), 6u * 4000);
+  EXPECT_EQ(record->audio.front(), 0x11);
+  for (auto& block : blocks) s.rig.audio().waveOutUnprepareHeader(out, &block, sizeof block);
+  s.rig.audio().waveOutClose(out);
 }
 
 }  // namespace
