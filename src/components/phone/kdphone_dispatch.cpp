@@ -203,6 +203,11 @@ void KDPhone::CompleteReply(PendingRequest& r, LONG result) {
         else ReportError(r.call, DialErrorCode(result));
         return;
       }
+      if (*r.cell == 0) {
+        // Success without a call: nothing to enter.
+        ReportError(r.call, err::kCallOperation);
+        return;
+      }
       EnsureCall(*r.cell).user_value = static_cast<int>(r.param);
       return;
     case 6: {
