@@ -13,7 +13,6 @@ namespace orvexa::sip {
 namespace {
 
 constexpr std::uint32_t kTransactionTableSize = 32;
-constexpr std::uint32_t kDefaultFailureWait = 30;
 
 std::string reason_text(const ::sip_msg* msg) {
   std::string r(msg->reason.p, msg->reason.l);
@@ -117,12 +116,7 @@ int SipAccount::start_registration() {
     report({RegistrationStatus::State::Failed, 0, std::strerror(err), {}});
     return err;
   }
-  set_failure_wait(kDefaultFailureWait);
   return 0;
-}
-
-void SipAccount::set_failure_wait(std::uint32_t seconds) {
-  if (reg_) sipreg_set_fbregint(reg_.get(), seconds);
 }
 
 int SipAccount::on_auth(char** user, char** pass, const char*, void* arg) {

@@ -45,8 +45,6 @@ class SipAccount {
   static int on_auth(char** user, char** pass, const char* realm, void* arg);
   ::sip* stack() const { return sip_.get(); }
   ::sipsess_sock* sessions() const { return sessions_.get(); }
-  // Retry spacing after failures starts here and doubles (libre caps it).
-  void set_failure_wait(std::uint32_t seconds);
 
  private:
   static void on_register_response(int err, const ::sip_msg* msg, void* arg);

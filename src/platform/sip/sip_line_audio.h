@@ -3,6 +3,7 @@
 // provider moves frames between them and the SIP thread.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -63,11 +64,13 @@ class SipLineCapture final : public audio::CaptureDevice {
 
   // From the provider: one frame the far end sent (or silence when it sent none).
   void heard(std::span<const std::int16_t> frame);
+  // Any thread: whether frames are wanted now, so the SIP thread need not send them over.
+  bool listening() const { return started_.load(std::memory_order_relaxed); }
 
  private:
   std::u16string name_;
   audio::CaptureClient* client_ = nullptr;
-  bool started_ = false;
+  std::atomic<bool> started_{false};
   std::uint64_t position_ = 0;
 };
 

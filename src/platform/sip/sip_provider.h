@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -32,6 +33,8 @@ class SipProvider final : public telephony::LineProvider {
  public:
   struct Options {
     std::chrono::seconds ring_limit{60};  // an unanswered call is cancelled after this
+    // Benchmarks: called on the SIP thread with the microseconds between a call's frames.
+    std::function<void(std::int64_t)> on_send_spacing;
   };
   SipProvider(messaging::Loop& loop, audio::AudioService& audio, std::vector<SipLineConfig> lines,
               Options options);

@@ -44,6 +44,7 @@ sip::CallEvents SipProvider::events_for(CallId id, std::size_t device) {
     to_loop([this, id, phase, reason] { on_phase(id, phase, reason); });
   };
   e.media.heard = [this, device](std::span<const std::int16_t> frame) {
+    if (!lines_[device]->capture->listening()) return;
     to_loop([this, device, pcm = std::vector<std::int16_t>(frame.begin(), frame.end())] {
       lines_[device]->capture->heard(pcm);
     });
@@ -125,6 +126,7 @@ LONG SipProvider::make_call(std::size_t device, HCALL call, RequestId request,
     if (account != nullptr) {
       auto sc = std::make_unique<SipCall>(*account, lines_[device]->outbound, events_for(id, device));
       sc->set_ring_limit(options_.ring_limit);
+      if (options_.on_send_spacing) sc->media().on_spacing = options_.on_send_spacing;
       err = sc->dial(n);
       if (err == 0) sip_side_->calls[id] = std::move(sc);
     }
