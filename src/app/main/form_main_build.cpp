@@ -92,6 +92,8 @@ void TForm1::build() {
   BitBtn7->setVisible(false);
   grid->addWidget(BitBtn7, 2, 1, Qt::AlignLeft);
   grid->addWidget(build_status_bar(), 3, 0, 1, 2);
+  // Set once the bar sits in the window, whose right-to-left direction would otherwise win.
+  findChild<QWidget*>("DateBox")->setLayoutDirection(Qt::LeftToRight);
 
   // Outside the visible area: it only takes the focus away from the input controls.
   Button4 = push("Button4", "", nullptr, central);
@@ -305,8 +307,7 @@ QWidget* TForm1::build_status_bar() {
   row->setContentsMargins(4, 0, 4, 0);
   row->addWidget(caption("Label5", "تاريخ شمسي", bar));
   // Read left to right whatever the window's direction: year / month / day.
-  auto* date = new QWidget(bar);
-  date->setLayoutDirection(Qt::LeftToRight);
+  auto* date = named<QWidget>("DateBox", bar);
   auto* date_row = new QHBoxLayout(date);
   date_row->setContentsMargins(0, 0, 0, 0);
   e3 = caption("e3", "", date);
