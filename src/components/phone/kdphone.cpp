@@ -51,9 +51,7 @@ void KDPhone::WndProc(TMessage& m) {
       }
       break;
     case kPhoneRelayMessage:
-      // Phone notifications: a closed phone device forgets its handle; the rest comes with the
-      // phone-device operations.
-      if (phone_relay_.message == tel::PHONE_CLOSE && phone_relay_.device == phone_) phone_ = 0;
+      DispatchPhone(phone_relay_);
       break;
     case kHangupMessage:
       if (m.WParam == 0) {

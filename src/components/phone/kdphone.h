@@ -180,6 +180,7 @@ class KDPhone : public TTEL_ComponentVCL {
 
   // dispatch (kdphone_dispatch.cpp)
   void DispatchLine(const Relay& r);
+  void DispatchPhone(const Relay& r);
   void DispatchCallState(tel::HCALL call, tel::DWORD state, tel::DWORD mode);
   void ReportCallState(tel::HCALL call, TCallState state);
   void DispatchRings();

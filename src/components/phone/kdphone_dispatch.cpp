@@ -71,6 +71,48 @@ void KDPhone::DispatchLine(const Relay& relay) {
   }
 }
 
+void KDPhone::DispatchPhone(const Relay& relay) {
+  const Relay r = relay;
+  switch (r.message) {
+    case PHONE_CLOSE:
+      if (r.device == phone_) phone_ = 0;
+      break;
+    case PHONE_REPLY: {
+      // Take every request with that number off the list before reporting any of them.
+      std::vector<PendingRequest> answered;
+      for (auto it = pending_.begin(); it != pending_.end();) {
+        if (it->id == static_cast<LONG>(r.p1)) {
+          answered.push_back(std::move(*it));
+          it = pending_.erase(it);
+        } else {
+          ++it;
+        }
+      }
+      if (static_cast<LONG>(static_cast<DWORD>(r.p2)) < 0)
+        for (const PendingRequest& request : answered)
+          RaiseLineState(lsError, request.kind == 11 ? err::kMicSpeakerState
+                                                     : err::kExtDeviceUnavailable);
+      if (pending_.empty()) SetTimer(false);
+      break;
+    }
+    case PHONE_STATE: {
+      struct Bit {
+        DWORD bit;
+        TExtPhoneState state;
+      };
+      static constexpr Bit kBits[] = {{0x20, tpsDisplay}, {0x40, tpsLamp}, {0x80, tpsRingMode},
+                                      {0x100, tpsRingVolume}};
+      for (const Bit& b : kBits)
+        if ((r.p1 & b.bit) && OnExtPhoneChanged) OnExtPhoneChanged(*this, b.state);
+      if ((r.p1 & 0x1000) && OnExtDevAuxChanged) OnExtDevAuxChanged(*this);
+      // The hook state that follows a handset change comes with the handset operations.
+      if ((r.p1 & 0x200) && OnExtDevHandsetChanged) OnExtDevHandsetChanged(*this);
+      break;
+    }
+    default: break;
+  }
+}
+
 void KDPhone::DispatchRings() {
   // Over a copy of the handles: a handler may answer or hang up, changing the list.
   std::vector<HCALL> handles;

@@ -283,9 +283,15 @@ class FakeTelephony final : public TelephonyApi {
   void closeCommHandle(DWORD handle) override {
     log.push_back("closeCommHandle " + std::to_string(handle));
   }
-  LONG phoneInitializeExW(HPHONEAPP* app, LINECALLBACK, DWORD* n, DWORD* v,
+  LINECALLBACK phone_callback;
+  DWORD_PTR phone_instance = 0;
+  void NotifyPhone(DWORD device, DWORD message, DWORD_PTR p1 = 0, DWORD_PTR p2 = 0) {
+    if (phone_callback) phone_callback(device, message, phone_instance, p1, p2, 0);
+  }
+  LONG phoneInitializeExW(HPHONEAPP* app, LINECALLBACK cb, DWORD* n, DWORD* v,
                           LINEINITIALIZEEXPARAMS*) override {
     if (LONG r = Take("phoneInitializeExW")) return r;
+    phone_callback = std::move(cb);
     *app = 2;
     *n = 1;
     *v = kApiVersion20002;
@@ -311,9 +317,11 @@ class FakeTelephony final : public TelephonyApi {
     w.finish();
     return 0;
   }
-  LONG phoneOpen(HPHONEAPP, DWORD, HPHONE* phone, DWORD, DWORD, DWORD_PTR, DWORD) override {
+  LONG phoneOpen(HPHONEAPP, DWORD, HPHONE* phone, DWORD, DWORD, DWORD_PTR instance,
+                 DWORD) override {
     log.push_back("phoneOpen");
     if (LONG r = Take("phoneOpen")) return r;
+    phone_instance = instance;
     *phone = 77;
     return 0;
   }

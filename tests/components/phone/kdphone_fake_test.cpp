@@ -704,5 +704,40 @@ TEST(KDPhoneFake, WindowMessagesFromOtherCode) {
   EXPECT_TRUE(f.api.Called("lineSetCallParams 40 64"));
 }
 
+TEST(KDPhoneFake, ClosingTheLineWalksACopyOfTheCallList) {
+  Fixture f;
+  f.Connected(40);
+  ASSERT_EQ(f.phone.DialNumber("2", 0), 0);
+  f.api.Reply(f.api.next_request - 1, 0, 41);
+  f.api.State(41, LINECALLSTATE_CONNECTED);
+  f.events.clear();
+  // A handler that makes the other call go idle while the line closes.
+  f.phone.OnBeforeDisconnect = [&](KDPhone&, int call) {
+    f.events.push_back("before " + std::to_string(call));
+    if (call == 40) f.api.State(41, LINECALLSTATE_IDLE);
+  };
+  ASSERT_EQ(f.phone.LineActive(0, false), 0);
+  EXPECT_EQ(f.events, (std::vector<std::string>{"before 40", "cs0 0 0 41", "ls1 1"}));
+  EXPECT_EQ(f.phone.NumberOfActiveCalls(), 1);
+}
+
+TEST(KDPhoneFake, PhoneNotifications) {
+  Fixture f;
+  std::vector<std::string> seen;
+  f.phone.OnExtPhoneChanged = [&](KDPhone&, TExtPhoneState s) { seen.push_back("tps" + std::to_string(s)); };
+  f.phone.OnExtDevAuxChanged = [&](KDPhone&) { seen.push_back("aux"); };
+  f.phone.OnExtDevHandsetChanged = [&](KDPhone&) { seen.push_back("handset"); };
+  f.api.devices[0].phone = 0;
+  ASSERT_EQ(f.phone.LineActive(0, true), 0);
+  f.api.NotifyPhone(77, PHONE_STATE, 0x20 | 0x100 | 0x1000 | 0x200);
+  EXPECT_EQ(seen, (std::vector<std::string>{"tps0", "tps3", "aux", "handset"}));
+  f.events.clear();
+  f.api.NotifyPhone(77, PHONE_REPLY, 12345, static_cast<DWORD>(LINEERR_OPERATIONFAILED));
+  EXPECT_TRUE(f.events.empty());  // no such request
+  f.api.NotifyPhone(77, PHONE_CLOSE);
+  ASSERT_EQ(f.phone.LineActive(0, false), 0);
+  EXPECT_FALSE(f.api.Called("phoneClose 77"));  // already closed by the service
+}
+
 }  // namespace
 }  // namespace orvexa::components
