@@ -281,6 +281,21 @@ TEST(KDPhoneSim, WaveDevicesOfTheLineAreItsModemDevices) {
   EXPECT_EQ(s.phone.GetLineName(1, name), err::kBadLineDeviceId);
 }
 
+TEST(KDPhoneSim, PickUpTakesTheLineOffHookWithoutReportingTheEmptyDial) {
+  SimPhone s(telephony::default_sim_config());
+  ASSERT_EQ(s.phone.LineActive(0, true), 0);
+  ASSERT_EQ(s.phone.PickUp(3), 0);
+  s.Run(1s);
+  EXPECT_EQ(s.Names(), (std::vector<std::string>{"line0", "csDialTone", "csConnected"}));
+  EXPECT_EQ(s.Find("csConnected")->p2, 3);
+  EXPECT_EQ(s.phone.PickedUpCount(), 1u);
+  ASSERT_EQ(s.phone.Hangup(), 0);
+  s.Run(1s);
+  EXPECT_EQ(s.Names().back(), "csDisconnected");
+  EXPECT_EQ(s.phone.PickedUpCount(), 0u);
+  EXPECT_EQ(s.phone.NumberOfActiveCalls(), 0);
+}
+
 TEST(KDPhoneSim, FarEndHangsUpDuringPlaybackAndTheRecordSaysWhatItHeard) {
   SimPhone s(Config(R"(
 [[far_end]]
