@@ -65,7 +65,8 @@ struct Rig {
   explicit Rig(const SippProcess& peer, SipProvider::Options options = {},
                std::uint16_t local_port = 0)
       : Rig(peer.port(), options, local_port) {}
-  Rig(std::uint16_t registrar_port, SipProvider::Options options, std::uint16_t local_port) {
+  Rig(std::uint16_t registrar_port, SipProvider::Options options, std::uint16_t local_port,
+      std::function<void(SipLineConfig&)> adjust = {}) {
     SipLineConfig line;
     line.local_port = local_port;
     line.name = "Office 201";
@@ -73,6 +74,7 @@ struct Rig {
     line.domain = "127.0.0.1";
     line.user = line.auth_user = "201";
     line.do_register = false;
+    if (adjust) adjust(line);
     sip = std::make_unique<SipProvider>(loop, audio, std::vector<SipLineConfig>{line}, options);
     EXPECT_EQ(sip->open(0, events), 0);
   }
@@ -159,6 +161,37 @@ TEST(SipProviderCalls, FarEndByeIsAFarEndHangUp) {
   EXPECT_EQ(rig.events.final_state()->mode, LINEDISCONNECTMODE_NORMAL);
   rig.sip->deallocate(3);
   EXPECT_EQ(peer->wait(5), 0) << peer->log();
+}
+
+TEST(SipProviderCalls, SilentMediaEndsTheCallAsAFarEndHangUp) {
+  // The callee answers but never sends RTP (no -rtp_echo): after rtp_timeout the call ends and
+  // the far end gets our BYE.
+  auto peer = SippProcess::start("callee_answer.xml", {"-m", "1"});
+  if (!peer) GTEST_SKIP() << SippProcess::missing_reason();
+  Rig rig(peer->port(), {}, 0, [](SipLineConfig& l) { l.rtp_timeout_s = 1; });
+  ASSERT_EQ(rig.sip->make_call(0, 4, 1, "201"), 0);
+  ASSERT_TRUE(rig.run_until([&] { return rig.events.final_state().has_value(); }, 10))
+      << peer->log();
+  EXPECT_TRUE(rig.events.saw(LINECALLSTATE_CONNECTED));
+  EXPECT_EQ(rig.events.final_state()->state, LINECALLSTATE_DISCONNECTED);
+  EXPECT_EQ(rig.events.final_state()->mode, LINEDISCONNECTMODE_NORMAL);
+  rig.sip->deallocate(4);
+  EXPECT_EQ(peer->wait(5), 0) << peer->log();
+}
+
+TEST(SipProviderCalls, DialsFailWhileTheRegistrarRefusesTheLine) {
+  auto peer = SippProcess::start("registrar_digest.xml",
+                                 {"-key", "user", "201", "-key", "pass", "secret", "-m", "1"});
+  if (!peer) GTEST_SKIP() << SippProcess::missing_reason();
+  Rig rig(peer->port(), {}, 0, [](SipLineConfig& l) {
+    l.do_register = true;
+    l.password = "wrong";
+  });
+  ASSERT_TRUE(rig.run_until(
+      [&] { return rig.sip->registration(0).state == RegistrationStatus::State::Failed; }, 10));
+  EXPECT_EQ(rig.sip->registration(0).code, 403);
+  EXPECT_EQ(rig.sip->make_call(0, 5, 1, "201"), LINEERR_CALLUNAVAIL);
+  EXPECT_TRUE(rig.events.states.empty());
 }
 
 TEST(SipProviderCalls, IncomingCallWithPersianCallerIdAndAKey) {
