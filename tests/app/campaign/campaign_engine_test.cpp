@@ -195,6 +195,24 @@ TEST(CampaignEngine, IncomingCallWhileIdleEndsNoOperation) {
   EXPECT_TRUE(rig.events.empty()) << "nothing closed, nothing powered off";
 }
 
+TEST(CampaignEngine, IncomingCallBetweenCallsNeitherSkipsNorRepeatsAMember) {
+  Rig rig;
+  for (const char* n : {"1", "2", "3"}) rig.line.scripts[n] = {{FarEnd::Answer, '2'}};
+  rig.add_group("G", "7", {{"1", ""}, {"2", ""}, {"3", ""}});
+  rig.engine.start({CampaignChoice::OneGroup, "", "G"});
+  // Wait for the first call to end, then ring in during the 3-s pause before the next dial.
+  const auto& log = rig.log.lines();
+  ASSERT_TRUE(rig.loop.run_until([&] { return !log.empty() && log.back() == s(t::kDisconnected); }, 1h));
+  rig.loop.run_for(1s);
+  ASSERT_EQ(rig.line.dialled.size(), 1u);
+  rig.line.incoming();
+  ASSERT_TRUE(rig.run_to_end());
+  EXPECT_EQ(rig.line.dialled, (std::vector<std::string>{"1", "2", "3"}));
+  EXPECT_EQ(rig.dialogs.boxes, std::vector<std::string>{s(t::kEndOfOperation)});
+  const auto& lines = rig.log.lines();
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), s(t::kIncomingRejected)), 1);
+}
+
 TEST(CampaignEngine, StopDuringCallIsIdleAtOnceAndStillEndsTheOperation) {
   Rig rig;
   rig.line.scripts["1"] = {{FarEnd::Answer}};

@@ -176,6 +176,37 @@ TEST(HeadlessCampaign, RefusalsAndTheDateFilter) {
   EXPECT_NE(r.err.find(std::string(text::kNoMainMessage)), std::string::npos);
 }
 
+// Powers nothing off; notes whether the report was on disk when asked.
+class ReportCheckingShell final : public host::Shell {
+ public:
+  explicit ReportCheckingShell(fs::path report) : report_(std::move(report)) {}
+  bool power_off() override {
+    ++requests;
+    report_present = fs::exists(report_);
+    return true;
+  }
+  int requests = 0;
+  bool report_present = false;
+
+ private:
+  fs::path report_;
+};
+
+TEST(HeadlessCampaign, ReportIsOnDiskBeforeThePowerOff) {
+  Folder f;
+  prepare(f.path, {});
+  HeadlessOptions o;
+  o.choice = CampaignChoice::OneNumber;
+  o.number = "100";
+  o.fast = true;
+  o.settings.shutdown = true;
+  std::ostringstream out, err;
+  ReportCheckingShell shell(f.path / kLastReportFile);
+  EXPECT_EQ(run_headless_campaign(f.path, o, out, err, shell), 0) << err.str();
+  EXPECT_EQ(shell.requests, 1);
+  EXPECT_TRUE(shell.report_present);
+}
+
 TEST(HeadlessCampaign, OneNumberWithWaitingLengthSevenAndNoRetry) {
   Folder f;
   prepare(f.path, {});
