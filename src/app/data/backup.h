@@ -40,6 +40,10 @@ inline constexpr const char* kCopyToDiskFirst =
     "بارگذاري اطلاعات نماييد";
 inline constexpr const char* kRestoreSucceeded =
     "عمليات با موفقيت انجام گرديده و برنامه نياز به راه اندازي مجدد دارد";
+inline constexpr const char* kWaitNote = "...  لطفا کمي صبر کنيد ";
+inline constexpr const char* kProgressCaption = "پشتيباني اطلاعات";
+inline constexpr const char* kProgressText =
+    "... سيستم در حال ذخيره از اطلاعات مي باشد , لطفا چند لحظه منتظر بمانيد ";
 // Our own: the chosen backup file is not a contact database.
 inline constexpr const char* kBackupFileInvalid = "فايل پشتيبان انتخاب شده معتبر نمي باشد";
 }  // namespace text

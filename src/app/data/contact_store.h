@@ -66,7 +66,8 @@ class ContactStore {
   // The connection, for models that show a table; closed by close().
   QSqlDatabase database() const;
   // Called before anything that needs no statement left open on a member table
-  // (drop, backup, restore): the windows close their models here.
+  // (drop, backup, restore, close): the windows close their models here, and clear the hook
+  // before those models go away.
   void set_close_datasets(std::function<void()> hook) { close_datasets_ = std::move(hook); }
   void close_datasets() const {
     if (close_datasets_) close_datasets_();

@@ -192,6 +192,7 @@ TEST_F(ContactStoreTest, DropClosesTheWindowsDatasetsFirst) {
   store.set_close_datasets([&] { model.reset(); });
   EXPECT_TRUE(store.drop_group("g").ok);
   EXPECT_FALSE(store.find_group("g").has_value());
+  store.set_close_datasets(nullptr);  // the hook must not outlive what it closes
 }
 
 TEST_F(ContactStoreTest, InsertedMemberTexts) {

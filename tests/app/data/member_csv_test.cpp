@@ -138,6 +138,10 @@ TEST(MemberCsv, SurvivesTheCorpusAndRandomInput) {
         ASSERT_EQ(row.num.find_first_not_of("+0123456789"), std::string::npos) << row.num;
         ASSERT_FALSE(row.tare.empty());
       }
+      if (prepared.rows.empty()) continue;
+      auto again = prepare_import(export_csv(prepared.rows), false);
+      ASSERT_TRUE(again.error.empty()) << again.error;
+      ASSERT_TRUE(again.rows == prepared.rows);
     }
   }
   EXPECT_GE(inputs.size(), 2000u);
