@@ -10,6 +10,12 @@ if(ORVEXA_WERROR)
   add_compile_options(-Werror)
 endif()
 
+# A fuzz build instruments every library, so the fuzzers see coverage inside the code they test.
+if(ORVEXA_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
 if(ORVEXA_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
