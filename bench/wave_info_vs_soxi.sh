@@ -17,7 +17,9 @@ time_of() {
 }
 ours=$(time_of "$orvexa" wave info "$file")
 theirs=$(time_of soxi "$file")
+start_only=$(time_of "$orvexa" --version)
 echo "file: $(stat -c %s "$file") bytes, $runs runs each"
 echo "orvexa wave info: ${ours} us per run"
 echo "soxi:             ${theirs} us per run"
+echo "orvexa --version: ${start_only} us per run (the program's start alone)"
 awk -v a="$ours" -v b="$theirs" 'BEGIN { printf "ratio (orvexa / soxi): %.2f\n", a / b }'

@@ -5,6 +5,9 @@
 #include <alsa/asoundlib.h>
 #endif
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstring>
@@ -296,17 +299,46 @@ void quiet_alsa(const char*, int, const char*, int, const char*, ...) {}
 }  // namespace
 #endif
 
+namespace {
+
+// The sound servers PortAudio probes (JACK among them) print their absence on stderr, past any
+// handler we could set; standard error is parked on /dev/null while PortAudio starts and ends.
+class QuietStderr {
+ public:
+  QuietStderr() : saved_(::dup(2)) {
+    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (saved_ >= 0 && null >= 0) ::dup2(null, 2);
+    if (null >= 0) ::close(null);
+  }
+  ~QuietStderr() {
+    if (saved_ >= 0) {
+      ::dup2(saved_, 2);
+      ::close(saved_);
+    }
+  }
+  QuietStderr(const QuietStderr&) = delete;
+  QuietStderr& operator=(const QuietStderr&) = delete;
+
+ private:
+  int saved_;
+};
+
+}  // namespace
+
 SystemAudio::SystemAudio() {
 #ifdef ORVEXA_HAVE_ALSA
   snd_lib_error_set_handler(&quiet_alsa);
 #endif
+  QuietStderr quiet;
   const PaError e = Pa_Initialize();
   initialised_ = e == paNoError;
   if (!initialised_) problem_ = Pa_GetErrorText(e);
 }
 
 SystemAudio::~SystemAudio() {
-  if (initialised_) Pa_Terminate();
+  if (!initialised_) return;
+  QuietStderr quiet;
+  Pa_Terminate();
 }
 
 int SystemAudio::add_devices(AudioService& audio, messaging::Loop& loop) {

@@ -248,6 +248,12 @@ TEST_F(VoiceTest, ListsPlayBackToBackAndRefuseMixedFormats) {
 
   events.clear();
   EXPECT_EQ(voice.PlayMultipleFiles(0, first + u"\r\nc.wav", total), err::kDifferentFormats);
+  // A later entry whose average-bytes field is larger than its rate allows would need bigger
+  // buffers than the first entry's: it is refused before anything plays.
+  auto absurd = wave_image(pcm_format(), pattern(4000));
+  absurd[28] = 0xFF, absurd[29] = 0xFF, absurd[30] = 0x0F;
+  file("d.wav", absurd);
+  EXPECT_EQ(voice.PlayMultipleFiles(0, first + u"|d.wav", total), err::kNotPcmWave);
   EXPECT_EQ(voice.PlayMultipleFiles(0, u"", total), err::kInvalidArgument);
   EXPECT_EQ(voice.PlayMultipleFiles(0, first + u">99999999999", total), err::kInvalidArgument);
   EXPECT_TRUE(events.empty());
