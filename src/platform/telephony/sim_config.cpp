@@ -1,5 +1,6 @@
 #include "platform/telephony/sim_config.h"
 
+#include <algorithm>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -76,10 +77,25 @@ struct Reader {
   }
 };
 
-bool read_outcome(Reader& r, const toml::table& t, FarEndOutcome& out) {
-  std::string name;
-  if (!r.text(t, "outcome", name)) return false;
-  if (name.empty()) return true;
+bool outcome_named(std::string_view name, FarEndOutcome& out);
+
+bool read_outcomes(Reader& r, const toml::table& t, std::vector<FarEndOutcome>& out) {
+  const toml::node* n = t.get("outcomes");
+  if (!n) return true;
+  const toml::array* list = n->as_array();
+  if (!list || list->empty() || list->size() > 100)
+    return r.fail("outcomes", "must be a list of 1 to 100 outcome names");
+  for (const toml::node& item : *list) {
+    auto name = item.value_exact<std::string>();
+    FarEndOutcome o{};
+    if (!name || !outcome_named(*name, o))
+      return r.fail("outcomes", "each must be answer, busy, no-answer, reject or unreachable");
+    out.push_back(o);
+  }
+  return true;
+}
+
+bool outcome_named(std::string_view name, FarEndOutcome& out) {
   static constexpr FarEndOutcome kAll[] = {FarEndOutcome::Answer, FarEndOutcome::Busy,
                                            FarEndOutcome::NoAnswer, FarEndOutcome::Reject,
                                            FarEndOutcome::Unreachable};
@@ -88,6 +104,13 @@ bool read_outcome(Reader& r, const toml::table& t, FarEndOutcome& out) {
       out = o;
       return true;
     }
+  return false;
+}
+
+bool read_outcome(Reader& r, const toml::table& t, FarEndOutcome& out) {
+  std::string name;
+  if (!r.text(t, "outcome", name)) return false;
+  if (name.empty() || outcome_named(name, out)) return true;
   return r.fail("outcome", "must be answer, busy, no-answer, reject or unreachable");
 }
 
@@ -122,9 +145,10 @@ bool read_keys(Reader& r, const toml::table& t, std::vector<FarEndKey>& out) {
 
 bool read_far_end(Reader& r, const toml::table& t, FarEnd& out, bool needs_number) {
   std::string digits;
-  bool ok = r.only_keys(t, {"number", "outcome", "rings", "keys", "hangup_at", "hangup_after_heard",
-                            "dtmf"}) &&
+  bool ok = r.only_keys(t, {"number", "outcome", "outcomes", "rings", "keys", "hangup_at",
+                            "hangup_after_heard", "dtmf"}) &&
             r.number(t, "number", out.number) && read_outcome(r, t, out.outcome) &&
+            read_outcomes(r, t, out.outcomes) &&
             r.count(t, "rings", out.rings) && read_keys(r, t, out.keys) &&
             r.optional_millis(t, "hangup_at", out.hangup_at) &&
             r.seconds(t, "hangup_after_heard", out.hangup_after_heard_seconds) &&
@@ -189,6 +213,13 @@ std::string_view outcome_name(FarEndOutcome outcome) {
     case FarEndOutcome::Unreachable: return "unreachable";
   }
   return "answer";
+}
+
+FarEnd SimConfig::far_end_for_attempt(std::string_view dialled, std::size_t attempt) const {
+  FarEnd far = far_end_for(dialled);
+  if (!far.outcomes.empty())
+    far.outcome = far.outcomes[std::min(attempt, far.outcomes.size() - 1)];
+  return far;
 }
 
 const FarEnd& SimConfig::far_end_for(std::string_view dialled) const {

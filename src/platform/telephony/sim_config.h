@@ -10,6 +10,8 @@
 //   number = "09121111111"  outcome = "answer"  rings = 2  dtmf = "inband"
 //   keys = [{ key = "1", at = 3000 }, { key = "2", after_heard = 8.0 }]
 //   hangup_at = 20000
+//   [[far_end]]                 # busy on the first attempt, answers from the second on
+//   number = "09122222222"  outcomes = ["busy", "answer"]
 //   [default_far_end]
 //   outcome = "no-answer"
 //
@@ -38,6 +40,8 @@ struct FarEndKey {
 struct FarEnd {
   std::string number;  // empty for the default far end
   FarEndOutcome outcome = FarEndOutcome::Answer;
+  // Per attempt: attempt N to the number takes entry N, the last entry repeats. Empty: 'outcome'.
+  std::vector<FarEndOutcome> outcomes;
   int rings = 1;
   std::vector<FarEndKey> keys;
   std::optional<std::chrono::milliseconds> hangup_at;
@@ -72,6 +76,8 @@ struct SimConfig {
 
   // The far end a dialled number reaches: exact match after dropping blanks, else the default.
   const FarEnd& far_end_for(std::string_view dialled) const;
+  // The far end as the given attempt (0 = first) to it meets it: 'outcome' set from 'outcomes'.
+  FarEnd far_end_for_attempt(std::string_view dialled, std::size_t attempt) const;
 };
 
 // One simulated line that answers every number after one ring.

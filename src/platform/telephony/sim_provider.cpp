@@ -160,12 +160,19 @@ void SimProvider::state(HCALL call, DWORD s, DWORD mode) {
   events_of(*c).call_state(call, s, mode);
 }
 
+FarEnd SimProvider::reach(std::string_view number) {
+  std::string plain;
+  for (char c : number)
+    if (c != ' ') plain.push_back(c);
+  return config_.far_end_for_attempt(number, attempts_[plain]++);
+}
+
 LONG SimProvider::make_call(std::size_t device, HCALL call, RequestId request,
                             std::string_view number) {
   if (device >= lines_.size() || !lines_[device].events) return LINEERR_INVALLINEHANDLE;
   Call c;
   c.line = device;
-  c.far = config_.far_end_for(number);
+  c.far = number.empty() ? config_.far_end_for(number) : reach(number);
   c.phase = number.empty() ? Phase::DialTone : Phase::Dialing;
   c.details.called_number = std::string(number);
   c.details.called_id_flags = number.empty() ? LINECALLPARTYID_UNKNOWN : LINECALLPARTYID_ADDRESS;
@@ -303,7 +310,7 @@ LONG SimProvider::dial(HCALL call, RequestId request, std::string_view number) {
       state(call, LINECALLSTATE_CONNECTED);
       return;
     }
-    self->far = config_.far_end_for(n);
+    self->far = reach(n);
     if (CallRecord* r = record_of(*self)) {
       r->dialled = n;
       r->outcome = self->far.outcome;

@@ -138,6 +138,8 @@ class SimProvider final : public LineProvider {
                 std::span<const std::uint8_t> bytes);
   CallRecord& new_record(std::size_t line, HCALL call, bool outgoing, std::string dialled,
                          FarEndOutcome outcome);
+  // The far end the next attempt to a number meets; counts the attempt.
+  FarEnd reach(std::string_view number);
 
   messaging::Loop& loop_;
   SimConfig config_;
@@ -145,6 +147,7 @@ class SimProvider final : public LineProvider {
   std::map<HCALL, Call> calls_;
   std::multimap<messaging::TimePoint, Scheduled> schedule_;
   std::deque<CallRecord> records_;
+  std::map<std::string, std::size_t> attempts_;  // by dialled number without blanks
   std::size_t next_record_ = 1;
   std::size_t record_limit_ = 1000;
   bool keep_audio_ = true;
