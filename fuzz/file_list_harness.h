@@ -45,10 +45,15 @@ class FileListHarness {
     const int e = components::FileList(audio::to_utf16(text), true, list);
     if ((e != 0) != list.empty()) return false;
     if (list.size() > components::kMaxFileListEntries) return false;
+    const std::u16string* last = nullptr;
     for (const auto& entry : list) {
+      if (entry.Size <= 0) return false;
+      // Repeats of one name come together: look each name up once.
+      if (last != nullptr && *last == entry.FileName) continue;
+      last = &entry.FileName;
       const std::filesystem::path p(audio::to_utf8(entry.FileName));
       std::error_code ec;
-      if (entry.Size <= 0 || !std::filesystem::is_regular_file(p, ec)) return false;
+      if (!std::filesystem::is_regular_file(p, ec)) return false;
       if (p.parent_path() != dir_) return false;
     }
     return true;
