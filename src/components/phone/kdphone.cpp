@@ -141,13 +141,23 @@ void KDPhone::CheckTimeOuts() {
     PendingRequest r = std::move(*it);
     pending_.erase(it);
     // The service may still write a late reply into the cell while the line stays open.
-    if (r.cell && state_ == 2 && r.line == line_) orphan_cells_[r.id] = std::move(r.cell);
+    if (r.cell && state_ == 2 && r.line == line_) orphan_cells_.emplace(r.id, std::move(r.cell));
     switch (r.kind) {
       case 2:
-      case 4:
-        if (OnConsultCallState && !destroying_)
-          OnConsultCallState(*this, ccsError, err::kTimeOut, static_cast<int>(r.call), 0);
+      case 4: {
+        const TConsults* c = ConsultByCall(r.call);
+        const tel::HCALL primary = c ? c->primary : 0;
+        if (r.kind == 4) TransferFailed(r);
+        RaiseConsultState(ccsError, err::kTimeOut, r.call, primary);
         continue;
+      }
+      case 3:
+      case 15:
+        TransferFailed(r);
+        break;
+      case 5:
+        ConsultSetupTimedOut(r);
+        break;
       case 7:
       case 8: {
         const tel::HCALL previous = current_call_;

@@ -33,6 +33,9 @@ struct KDPhoneServices {
 
 class KDPhone : public TTEL_ComponentVCL {
  public:
+  // Kept in the class: the voice component has a notify event of its own at namespace level.
+  using TNotifyEvent = std::function<void(KDPhone& Sender)>;
+
   // Window messages of the component's hidden window.
   static constexpr UINT kLineRelayMessage = 1424;
   static constexpr UINT kPhoneRelayMessage = 1425;
@@ -115,6 +118,16 @@ class KDPhone : public TTEL_ComponentVCL {
   int GetCallState(int index, TCallState& state) const;
   int GetCallHandle(int index, int& call) const;
 
+  // --- hold, transfer, conference and consultation ---
+  int Hold();
+  int Unhold();
+  int Transfer(const std::string& number);
+  int TransferAToB(int call_a, int call_b);
+  int CreateConferenceCall(int call_a, int call_b, int user_value);
+  int ConsultCallDialNumber(bool transfer, const std::string& number);
+  int ConsultCallComplete();
+  int ConsultCallCancel();
+
   // --- digits and tones ---
   int Passthrough(bool enable);
   int GenerateDTMFDigits(const std::string& digits);
@@ -128,6 +141,9 @@ class KDPhone : public TTEL_ComponentVCL {
   std::size_t PendingRequestCount() const { return pending_.size(); }
   std::size_t PickedUpCount() const { return picked_up_.size(); }
   std::size_t OrphanCellCount() const { return orphan_cells_.size(); }
+  std::size_t ConsultCount() const { return consults_.size(); }
+  // The consultation state of the current call's consultation, if it has one.
+  std::optional<TConsultCallState> ConsultState() const;
   bool TimeOutTimerOn() const { return timer_enabled_; }
   const std::string& FaxDialCommand() const { return fax_dial_command_; }
 
@@ -160,6 +176,17 @@ class KDPhone : public TTEL_ComponentVCL {
     tel::DWORD ring_modes = 0, lamps = 0, rows = 0, cols = 0;
     tel::DWORD line_version = 0, phone_version = 0;
     tel::DWORD media_modes = 0, monitor_media = 0, monitor_digits = 0;
+  };
+  // A consultation: its calls' handles live in cells the service writes when it replies.
+  struct TConsults {
+    tel::HCALL primary = 0;
+    std::unique_ptr<tel::HCALL> consult_cell, conference_cell;
+    std::string number;
+    bool dropping = false, completed = false;
+    TConsultCallState state = ccsStarted;
+    bool transfer = true;
+    tel::HCALL consult_call() const { return consult_cell ? *consult_cell : 0; }
+    tel::HCALL conference_call() const { return conference_cell ? *conference_cell : 0; }
   };
   struct Relay {
     tel::DWORD device = 0, message = 0;
@@ -201,6 +228,29 @@ class KDPhone : public TTEL_ComponentVCL {
   void ContinueDropChain(tel::HCALL call, std::intptr_t length);
   messaging::TimePoint Deadline(int extra_ms) const;
 
+  // hold and transfer (kdphone_transfer.cpp)
+  static int TransferRefusal(tel::LONG r);
+  void MarkTransferred(tel::HCALL call, bool transferred);
+  int EnterCallRequest(tel::LONG r, tel::HCALL call, int kind, std::intptr_t param);
+  int HoldChecks() const;
+  int HoldOrUnhold(bool hold);
+  int TwoCallChecks(int a, int b) const;
+  void TransferFailed(const PendingRequest& r);
+
+  // consultation (kdphone_consult.cpp)
+  TConsults* ConsultOf(tel::HCALL primary);
+  TConsults* ConsultByCall(tel::HCALL consult_call);
+  TConsults* ConsultByConference(tel::HCALL conference_call);
+  TConsults* ConsultByCell(std::intptr_t cell);
+  bool DispatchConsultation(tel::HCALL call, tel::DWORD state, tel::DWORD mode);
+  bool DispatchConference(tel::HCALL call, tel::DWORD state, tel::DWORD mode);
+  void ReportConsultState(tel::HCALL call, TConsultCallState state);
+  void DialConsultation(tel::HCALL call);
+  void RaiseConsultState(TConsultCallState state, int p1, tel::HCALL consult, tel::HCALL primary);
+  void ReleaseConsultHandles(tel::HCALL call);
+  void CompleteConsultReply(PendingRequest& r, tel::LONG result);
+  void ConsultSetupTimedOut(PendingRequest& r);
+
   // calls (kdphone_calls.cpp)
   int MakeCall(const std::string& number, int user_value, bool pick_up);
   int DropCall(tel::HCALL call);
@@ -241,7 +291,8 @@ class KDPhone : public TTEL_ComponentVCL {
   std::vector<PendingRequest> pending_;
   std::vector<tel::HCALL> picked_up_;
   // Cells of requests that timed out: the service may still write a late reply into them.
-  std::map<tel::LONG, std::unique_ptr<tel::HCALL>> orphan_cells_;
+  std::multimap<tel::LONG, std::unique_ptr<tel::HCALL>> orphan_cells_;
+  std::vector<TConsults> consults_;
   int hook_state_ = 0;
   std::unique_ptr<TExtDev> aux_, handset_;
   std::unique_ptr<TModemSpeaker> modem_speaker_;

@@ -131,6 +131,7 @@ void KDPhone::DispatchRings() {
 }
 
 void KDPhone::DispatchCallState(HCALL call, DWORD state, DWORD mode) {
+  if (DispatchConsultation(call, state, mode) || DispatchConference(call, state, mode)) return;
   const CallEntry* entry = FindCall(call);
   std::optional<TCallState> result;
   switch (state) {
@@ -212,6 +213,7 @@ void KDPhone::ReportCallState(HCALL call, TCallState state) {
 
 void KDPhone::ReleaseCall(HCALL call) {
   api_.lineDeallocateCall(call);
+  ReleaseConsultHandles(call);
   calls_.erase(std::remove_if(calls_.begin(), calls_.end(),
                               [call](const CallEntry& e) { return e.handle == call; }),
                calls_.end());
@@ -280,9 +282,17 @@ void KDPhone::CompleteReply(PendingRequest& r, LONG result) {
       current_call_ = previous;
       return;
     }
+    case 2:
+    case 4:
+    case 5:
+      CompleteConsultReply(r, result);
+      return;
     case 3:
     case 13:
-      if (!ok) ReportError(r.call, DialErrorCode(result));
+      if (!ok) {
+        TransferFailed(r);
+        ReportError(r.call, DialErrorCode(result));
+      }
       return;
     case 10:
       if (!ok) {
@@ -313,6 +323,7 @@ void KDPhone::CompleteReply(PendingRequest& r, LONG result) {
       return;
     default:
       if (!ok) {
+        TransferFailed(r);
         const int code = result == LINEERR_NOMEM    ? err::kNoMemory
                          : result == LINEERR_NOTOWNER ? err::kNotOwner
                                                       : err::kFailed;

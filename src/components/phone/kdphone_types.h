@@ -81,7 +81,6 @@ using TCallInfoEvent = std::function<void(KDPhone& Sender, TTypeOfInfo TypeOfInf
                                           const std::u16string& StrInfo, int NumInfo,
                                           int CallHandle)>;
 using THookStateEvent = std::function<void(KDPhone& Sender, bool OnHook)>;
-using TNotifyEvent = std::function<void(KDPhone& Sender)>;
 using TExtPhoneEvent = std::function<void(KDPhone& Sender, TExtPhoneState ExtPhoneState)>;
 
 // Modem speaker settings, applied at the next opening of the line.

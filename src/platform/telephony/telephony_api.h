@@ -58,6 +58,29 @@ class TelephonyApi {
   // The handle lineGetID gives for "comm/datamodem" on a call belongs to the caller.
   virtual void closeCommHandle(DWORD handle) = 0;
 
+  // --- hold, transfer and conference: a service without them refuses every request ---
+  virtual LONG lineHold(HCALL) { return LINEERR_OPERATIONUNAVAIL; }
+  virtual LONG lineUnhold(HCALL) { return LINEERR_OPERATIONUNAVAIL; }
+  virtual LONG lineBlindTransfer(HCALL, const char* /*dest_address*/, DWORD /*country_code*/) {
+    return LINEERR_OPERATIONUNAVAIL;
+  }
+  // Like lineMakeCall, the service writes *conference_call when it replies.
+  virtual LONG lineCompleteTransfer(HCALL /*call*/, HCALL /*consult_call*/,
+                                    HCALL* /*conference_call*/, DWORD /*transfer_mode*/) {
+    return LINEERR_OPERATIONUNAVAIL;
+  }
+  virtual LONG lineSetupTransfer(HCALL, HCALL* /*consult_call*/, const LINECALLPARAMS*) {
+    return LINEERR_OPERATIONUNAVAIL;
+  }
+  virtual LONG lineSetupConference(HCALL, HLINE, HCALL* /*conference_call*/,
+                                   HCALL* /*consult_call*/, DWORD /*parties*/,
+                                   const LINECALLPARAMS*) {
+    return LINEERR_OPERATIONUNAVAIL;
+  }
+  virtual LONG lineAddToConference(HCALL /*conference_call*/, HCALL /*consult_call*/) {
+    return LINEERR_OPERATIONUNAVAIL;
+  }
+
   // --- phone side ---
   virtual LONG phoneInitializeExW(HPHONEAPP* app, LINECALLBACK callback, DWORD* num_devs,
                                   DWORD* api_version, LINEINITIALIZEEXPARAMS* params) = 0;

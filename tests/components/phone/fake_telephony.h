@@ -209,6 +209,51 @@ class FakeTelephony final : public TelephonyApi {
     if (LONG r = Take("lineDrop")) return r;
     return NewRequest();
   }
+  // Hold, transfer and conference: each accepted request is logged and waits for Reply.
+  LONG Request(const std::string& entry, const std::string& name, HCALL* cell = nullptr) {
+    log.push_back(entry);
+    if (LONG r = Take(name)) return r;
+    const LONG request = NewRequest();
+    if (cell) cells[request] = cell;
+    return request;
+  }
+  LONG lineHold(HCALL call) override { return Request("lineHold " + std::to_string(call), "lineHold"); }
+  LONG lineUnhold(HCALL call) override {
+    return Request("lineUnhold " + std::to_string(call), "lineUnhold");
+  }
+  LONG lineBlindTransfer(HCALL call, const char* to, DWORD) override {
+    return Request("lineBlindTransfer " + std::to_string(call) + " " + to, "lineBlindTransfer");
+  }
+  LONG lineCompleteTransfer(HCALL a, HCALL b, HCALL* conference, DWORD mode) override {
+    return Request("lineCompleteTransfer " + std::to_string(a) + " " + std::to_string(b) + " " +
+                       std::to_string(mode),
+                   "lineCompleteTransfer", conference);
+  }
+  LONG lineSetupTransfer(HCALL call, HCALL* consult, const LINECALLPARAMS*) override {
+    return Request("lineSetupTransfer " + std::to_string(call), "lineSetupTransfer", consult);
+  }
+  LONG lineSetupConference(HCALL call, HLINE, HCALL* conference, HCALL* consult, DWORD parties,
+                           const LINECALLPARAMS*) override {
+    const LONG r = Request("lineSetupConference " + std::to_string(call) + " " +
+                               std::to_string(parties),
+                           "lineSetupConference", consult);
+    if (r > 0) conference_cells[r] = conference;
+    return r;
+  }
+  LONG lineAddToConference(HCALL conference, HCALL consult) override {
+    return Request("lineAddToConference " + std::to_string(conference) + " " +
+                       std::to_string(consult),
+                   "lineAddToConference");
+  }
+  std::map<LONG, HCALL*> conference_cells;
+  // A conference set-up's reply writes both cells.
+  void ReplyConference(LONG request, HCALL consult, HCALL conference) {
+    if (auto it = conference_cells.find(request); it != conference_cells.end()) {
+      *it->second = conference;
+      conference_cells.erase(it);
+    }
+    Reply(request, 0, consult);
+  }
   LONG lineDeallocateCall(HCALL call) override {
     log.push_back("lineDeallocateCall " + std::to_string(call));
     return 0;

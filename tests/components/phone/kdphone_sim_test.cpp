@@ -127,6 +127,28 @@ TEST(KDPhoneSim, EachOutcomeGivesItsStatesAndEndsWithTheListEmpty) {
   }
 }
 
+TEST(KDPhoneSim, PerAttemptOutcomesTakeTheirTurnAndTheLastRepeats) {
+  SimPhone s(Config(R"(
+[[far_end]]
+number = "0912 207"
+outcomes = ["busy", "no-answer", "answer"]
+hangup_at = 1000
+)"));
+  ASSERT_EQ(s.phone.LineActive(0, true), 0);
+  const bool want_connected[] = {false, false, true, true};
+  for (bool connected : want_connected) {
+    s.log.clear();
+    ASSERT_EQ(s.phone.DialNumber("0912207", 0), 0);
+    s.Run(120s);
+    EXPECT_EQ(s.Find("csConnected") != nullptr, connected);
+    EXPECT_EQ(s.phone.NumberOfActiveCalls(), 0);
+  }
+  for (std::size_t n = 1; n <= 4; ++n) ASSERT_NE(s.rig.sim().call_record(n), nullptr);
+  EXPECT_EQ(s.rig.sim().call_record(1)->outcome, telephony::FarEndOutcome::Busy);
+  EXPECT_EQ(s.rig.sim().call_record(2)->outcome, telephony::FarEndOutcome::NoAnswer);
+  EXPECT_EQ(s.rig.sim().call_record(4)->outcome, telephony::FarEndOutcome::Answer);
+}
+
 TEST(KDPhoneSim, TimingFollowsTheStepsAndConnectedCarriesTheUserValue) {
   SimPhone s(Config(kFarEnds));
   ASSERT_EQ(s.phone.LineActive(0, true), 0);
