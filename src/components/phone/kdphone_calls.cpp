@@ -128,15 +128,27 @@ int KDPhone::Hangup() {
   const CallEntry* e = FindCall(current_call_);
   const TCallState state = e ? e->state : csError;
   if (state == csDisconnected || state == csWaitingDisconnection) return 0;
-  if (!e) return err::kAlreadyDisconnected;
+  const TConsults* consult = ConsultByCall(current_call_);
+  if (!consult && !e) return err::kAlreadyDisconnected;
+  if (consult && (consult->state == ccsWaitingDisconnection || consult->state == ccsDisconnected))
+    return 0;
   return DropCall(current_call_);
 }
 
 int KDPhone::DropCall(HCALL call) {
+  // A primary call goes last: its conference call, or else its consultation call, first.
+  HCALL target = call;
+  std::intptr_t chain = 0;
+  bool consultation = false;
+  if (const TConsults* c = ConsultOf(call); c && (c->consult_call() || c->conference_call())) {
+    chain = c->conference_call() ? 2 : 1;
+    target = c->conference_call() ? c->conference_call() : c->consult_call();
+  } else {
+    consultation = ConsultByCall(call) != nullptr;
+  }
   RaiseBeforeDisconnect(call);
   int result = 0;
-  std::intptr_t chain = 0;
-  if (passthrough_) {
+  if (passthrough_ && chain == 0) {
     const LONG p = api_.lineSetCallParams(call, bearer_mode_, 0, 111000, nullptr);
     if (p > 0) {
       PendingRequest request;
@@ -152,7 +164,7 @@ int KDPhone::DropCall(HCALL call) {
     }
     result = err::kFailed;
   }
-  const LONG r = api_.lineDrop(call, nullptr, 0);
+  const LONG r = api_.lineDrop(target, nullptr, 0);
   if (r <= 0) {
     if (r == LINEERR_ALLOCATED || r == LINEERR_INUSE || r == LINEERR_RESOURCEUNAVAIL)
       return err::kLineAllocated;
@@ -169,7 +181,13 @@ int KDPhone::DropCall(HCALL call) {
   request.param = chain;
   request.line = line_;
   EnterRequest(std::move(request));
-  ReportCallState(call, csWaitingDisconnection);
+  if (TConsults* c = consultation ? ConsultByCall(call) : nullptr) {
+    c->state = ccsWaitingDisconnection;
+    c->completed = true;
+    RaiseConsultState(ccsWaitingDisconnection, static_cast<int>(r), call, c->primary);
+  } else {
+    ReportCallState(call, csWaitingDisconnection);
+  }
   Loop().process_pending();
   return result;
 }

@@ -335,8 +335,15 @@ void KDPhone::CompleteReply(PendingRequest& r, LONG result) {
 
 void KDPhone::ContinueDropChain(HCALL call, std::intptr_t length) {
   if (length < 1) return;
-  // Consultation calls (chain length 2) join the chain with the consultation support; until
-  // then a chain of 2 goes on as one of 1.
+  if (const TConsults* c = length >= 2 ? ConsultOf(call) : nullptr; c && c->consult_call()) {
+    const LONG r = api_.lineDrop(c->consult_call(), nullptr, 0);
+    if (r <= 0) {
+      ReportError(call, err::kHangupOperation);
+      return;
+    }
+    EnterCallRequest(r, call, 10, 1);
+    return;
+  }
   const CallEntry* e = FindCall(call);
   if (!e || e->state == csError) return;
   const LONG r = api_.lineDrop(call, nullptr, 0);

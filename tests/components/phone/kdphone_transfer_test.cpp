@@ -292,5 +292,39 @@ TEST(KDPhoneTransfer, RefusedCompletionClearsTheMarks) {
   EXPECT_EQ(f.events, (std::vector<std::string>{"ccs4 0 20/10", "csRemotePartyDisconnected 0 10"}));
 }
 
+TEST(KDPhoneTransfer, HangupOfAPrimaryCallDropsItsChain) {
+  struct Case {
+    bool transfer;
+    std::vector<std::string> drops;
+  };
+  const Case kCases[] = {{true, {"lineDrop 20", "lineDrop 10"}},
+                         {false, {"lineDrop 30", "lineDrop 20", "lineDrop 10"}}};
+  for (const Case& c : kCases) {
+    Fixture f;
+    f.Consulting(c.transfer);
+    f.api.log.clear();
+    ASSERT_EQ(f.phone.Hangup(), 0);
+    for (std::size_t i = 1; i < c.drops.size(); ++i) f.api.Reply(f.Last(), 0);
+    EXPECT_EQ(f.api.log, c.drops) << c.transfer;
+    f.api.Reply(f.Last(), 0);
+    EXPECT_EQ(f.phone.PendingRequestCount(), 0u);
+    EXPECT_TRUE(f.Saw("csWaitingDisconnection 0 10"));
+  }
+}
+
+TEST(KDPhoneTransfer, HangupOfAConsultationCallReportsItsWaitingOnce) {
+  Fixture f;
+  f.Consulting(true);
+  f.api.log.clear();
+  f.phone.Window().send(KDPhone::kHangupMessage, 0, kConsult);
+  EXPECT_EQ(f.api.log, (std::vector<std::string>{"lineDrop 20"}));
+  EXPECT_TRUE(f.Saw("ccs7 " + std::to_string(f.Last()) + " 20/10"));
+  // Waiting already: a second hang-up does nothing.
+  f.phone.Window().send(KDPhone::kHangupMessage, 0, kConsult);
+  EXPECT_EQ(f.api.Count("lineDrop"), 1);
+  f.api.State(kConsult, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL);
+  EXPECT_FALSE(f.Saw("ccs4 0 20/10"));
+}
+
 }  // namespace
 }  // namespace orvexa::components
