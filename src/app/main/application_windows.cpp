@@ -9,13 +9,13 @@ ApplicationWindows::ApplicationWindows(MainWindowDeps deps) {
   QWidget* owner = form1_.get();
   form2_ = std::make_unique<TForm2>(owner);
   order_.push_back("TForm2");
-  form3_ = make_frame_window("Form3", "تاريخ ها", owner);
+  form3_ = std::make_unique<TForm3>(owner);
   order_.push_back("TForm3");
-  form7_ = make_frame_window("Form7", "Orvexa", owner);
+  form7_ = std::make_unique<TForm7>(owner);
   order_.push_back("TForm7");
-  form4_ = make_frame_window("Form4", "Orvexa", owner);
+  form4_ = std::make_unique<TForm4>(owner);
   order_.push_back("TForm4");
-  form5_ = make_frame_window("Form5", "Orvexa", owner);
+  form5_ = std::make_unique<TForm5>(owner);
   order_.push_back("TForm5");
   form6_ = std::make_unique<TForm6>(form1_->pre_call_settings(), owner);
   order_.push_back("TForm6");

@@ -19,6 +19,9 @@
 #include "app/campaign/campaign_texts.h"
 #include "app/campaign/device_choice.h"
 #include "app/data/solar_date.h"
+#include "app/main/data_pages.h"
+#include "app/main/member_dates_dialog.h"
+#include "app/main/side_windows.h"
 
 namespace orvexa::app {
 
@@ -79,6 +82,7 @@ TForm1::TForm1(MainWindowDeps deps, QWidget* parent) : QMainWindow(parent), deps
 
 TForm1::~TForm1() {
   // The engine's callbacks reach widgets; it goes first.
+  data_pages_.reset();
   prep_.reset();
   engine_.reset();
   timers_.reset();
@@ -96,8 +100,22 @@ void TForm1::FormCreate() {
   timers_->set_timer(Timer4, 45000ms);
 }
 
+void TForm1::attach_data_pages(DataPagesDeps deps) {
+  if (!side_.dates || !side_.prompt || !side_.progress) return;
+  data_pages_ = std::make_unique<DataPages>(
+      DataPagesHost{*this, deps_.loop, deps_.dialogs, *side_.dates, *side_.prompt, *side_.progress,
+                    [this] { close_for_good(); }},
+      std::move(deps));
+}
+
 void TForm1::FormShow() {
+  if (data_pages_) data_pages_->load_password();
   if (show_splash_ && side_.splash) side_.splash->exec();
+  // A refused password ends the program even when the report cannot be written.
+  if (data_pages_ && !data_pages_->password_lets_start()) {
+    close_for_good();
+    return;
+  }
   prep_->fill_paths_from_folder();
   refresh_paths();
 }
@@ -135,6 +153,9 @@ void TForm1::connect_handlers() {
       prep_->choose(MessageRow::Main, deps_.files.open_wave());
     });
   });
+  on_click("AboutSiteButton", [this] { open_web_page({}); });
+  on_click("AboutLatestButton", [this] { open_web_page("latest"); });
+  on_click("AboutNoticesButton", [this] { open_web_page("notices"); });
   connect(TreeView1, &QTreeWidget::itemClicked, this, [this] { TreeView1Click(); });
   connect(PageControl1, &QTabWidget::currentChanged, this, [this] { PageControl1Change(); });
   connect(RadioButton1, &QRadioButton::clicked, this, [this] { RadioButton1Click(); });
@@ -261,10 +282,16 @@ void TForm1::TreeView1Click() {
     case 26: SpeedButton2Click(); break;
     case 23: select("TabSheet6"); break;
     case 10: select("TabSheet8"); break;
-    case 22: if (side_.web) side_.web->exec(); break;
+    case 22: open_web_page({}); break;
     default: break;
   }
   PageControl1Change();
+}
+
+void TForm1::open_web_page(const QString& anchor) {
+  if (!side_.web) return;
+  side_.web->show_section(anchor);
+  side_.web->exec();
 }
 
 void TForm1::PageControl1Change() {
@@ -272,6 +299,7 @@ void TForm1::PageControl1Change() {
   refresh_paths();
   deps_.members.clear_filter();
   refill_group_chooser();
+  if (data_pages_) data_pages_->page_changed(PageControl1->currentWidget());
   if (PageControl1->currentWidget() == findChild<QWidget*>("TabSheet8")) {
     typed_ = 0;
     Memo2->clear();
@@ -391,6 +419,7 @@ bool TForm1::write_last_report() {
 
 void TForm1::closeEvent(QCloseEvent* event) {
   timers_->kill_timer(Timer1);
+  if (data_pages_) data_pages_->post_pending();  // an edit in the grid is never dropped
   const bool written = write_last_report();
   if (written || closing_for_good_) {
     event->accept();

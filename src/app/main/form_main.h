@@ -28,6 +28,13 @@ class QWidget;
 
 namespace orvexa::app {
 
+class DataPages;
+struct DataPagesDeps;
+class TForm3;
+class TForm4;
+class TForm5;
+class TForm7;
+
 inline constexpr const char* kMainCaption = "Orvexa  5.0";  // two blanks before the version
 
 // The font the windows use: Tahoma where installed, else the Persian UI font the set-up installs.
@@ -47,10 +54,10 @@ struct MainWindowDeps {
 // The other eight windows, created after the main window in their fixed order.
 struct SideWindows {
   TForm2* device = nullptr;
-  QDialog* dates = nullptr;
-  QDialog* progress = nullptr;
-  QDialog* prompt = nullptr;
-  QDialog* web = nullptr;
+  TForm3* dates = nullptr;
+  TForm7* progress = nullptr;
+  TForm4* prompt = nullptr;
+  TForm5* web = nullptr;
   TForm6* settings = nullptr;
   TForm8* splash = nullptr;
   TForm9* help = nullptr;
@@ -65,6 +72,9 @@ class TForm1 final : public QMainWindow, public campaign::CampaignView {
   ~TForm1() override;
 
   void set_side_windows(SideWindows windows) { side_ = windows; }
+  // The group, backup and security pages and the password check on the contact database.
+  void attach_data_pages(DataPagesDeps deps);
+  DataPages* data_pages() { return data_pages_.get(); }
   // Whether FormShow shows the splash modally (off in tests, which drive TForm8 themselves).
   void set_show_splash(bool on) { show_splash_ = on; }
 
@@ -137,6 +147,7 @@ class TForm1 final : public QMainWindow, public campaign::CampaignView {
   void refill_group_chooser();
   void refresh_paths();
   void message_action(const std::function<void()>& action);
+  void open_web_page(const QString& anchor);
   bool eventFilter(QObject* watched, QEvent* event) override;
 
   MainWindowDeps deps_;
@@ -150,6 +161,7 @@ class TForm1 final : public QMainWindow, public campaign::CampaignView {
   std::unique_ptr<campaign::CampaignEngine> engine_;
   std::unique_ptr<campaign::MessagePreparation> prep_;
   std::unique_ptr<messaging::FunctionWindow> timers_;
+  std::unique_ptr<DataPages> data_pages_;
 
   int typed_ = 0;
   int about_colour_ = 10;

@@ -296,7 +296,10 @@ QWidget* TForm1::build_about_page() {
   Memo2->setReadOnly(true);
   column->addWidget(Memo2);
   auto* links = new QHBoxLayout;
-  for (const char* name : {"BitBtn1", "BitBtn2", "BitBtn3"}) links->addWidget(push(name, "www", nullptr, page));
+  // The site, the latest version and the notices, shown in the web page window.
+  links->addWidget(push("AboutSiteButton", "وب سايت", nullptr, page));
+  links->addWidget(push("AboutLatestButton", "آخرين نسخه", nullptr, page));
+  links->addWidget(push("AboutNoticesButton", "اطلاعيه ها", nullptr, page));
   column->addLayout(links);
   return page;
 }

@@ -158,10 +158,4 @@ TForm9::TForm9(QWidget* parent) : FixedDialog("Form9", "راهنما", parent) {
   layout->addWidget(page);
 }
 
-std::unique_ptr<QDialog> make_frame_window(const char* class_name, const QString& caption,
-                                           QWidget* parent) {
-  auto window = std::make_unique<FixedDialog>(class_name, caption, parent);
-  return window;
-}
-
 }  // namespace orvexa::app

@@ -72,8 +72,5 @@ class TForm9 final : public FixedDialog {
   explicit TForm9(QWidget* parent = nullptr);
 };
 
-// Windows whose pages belong to the contact data and access side; frames here.
-std::unique_ptr<QDialog> make_frame_window(const char* class_name, const QString& caption,
-                                           QWidget* parent);
 
 }  // namespace orvexa::app

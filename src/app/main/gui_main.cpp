@@ -11,6 +11,7 @@
 #include "app/campaign/phone_line.h"
 #include "app/campaign/voice_device.h"
 #include "app/main/gui_host.h"
+#include "app/main/page_dialogs.h"
 #include "platform/telephony/telephony_rig.h"
 #include "app/data/contact_store.h"
 #include "app/main/application_windows.h"
@@ -60,6 +61,9 @@ int run_gui(int argc, char** argv, const std::filesystem::path& program_folder) 
   ApplicationWindows windows({loop, line, voice, members, dialogs, files, shell, program_folder});
   TForm1& form = windows.main();
   dialogs.set_parent(&form);
+  QtPageDialogs page_dialogs;
+  page_dialogs.set_parent(&form);
+  windows.attach_data({store, page_dialogs, {{access::kSystemFolder}, program_folder}});
   line.bind({[&form](campaign::CallEvent e) { form.KDPhone1CallState(e); },
              [&form] { form.KDPhone1BeforeDisconnect(); },
              [&form](char d) { form.KDPhone1DigitDetected(d); }});
@@ -80,7 +84,8 @@ int run_gui(int argc, char** argv, const std::filesystem::path& program_folder) 
 
   form.show();
   form.FormShow();
-  const int code = QApplication::exec();
+  // A refused password has closed the window already: there is no loop to run.
+  const int code = form.isVisible() ? QApplication::exec() : 1;
   // The window goes before the components: nothing may reach it from their last events.
   line.bind({});
   voice.bind({});
