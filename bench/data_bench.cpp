@@ -115,11 +115,13 @@ void BM_Sqlite3Command(benchmark::State& state) {
       "select count(*) from \"1\" where tarezd = '05/12'; select * from \"1\" where tarezd = '05/12';",
       "select count(*) from \"1\" where targ = '05/12'; select * from \"1\" where targ = '05/12';",
       nullptr};
-  std::string instalments = "select count(*) from \"1\" where ";
+  std::string instalment_rows = " from \"1\" where ";
   for (int i = 1; i <= 12; ++i)
-    instalments += std::string(i > 1 ? " or " : "") + "(tar" + std::to_string(i) +
-                   " = '05/12' and cast(tare as integer) >= 14030515)";
-  instalments += "; select * from \"1\" where" + instalments.substr(instalments.find(" where") + 6);
+    instalment_rows += std::string(i > 1 ? " or " : "") + "(tar" + std::to_string(i) +
+                       " = '05/12' and cast(tare as integer) >= 14030515)";
+  instalment_rows += ";";
+  const std::string instalments =
+      "select count(*)" + instalment_rows + " select *" + instalment_rows;
   queries[4] = instalments.c_str();
   const fs::path script = f.folder / "bench.sql";
   {
