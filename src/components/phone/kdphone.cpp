@@ -14,8 +14,8 @@ KDPhone::KDPhone(messaging::Loop& loop, tel::TelephonyApi& api, KDPhoneServices 
     : TTEL_ComponentVCL(loop),
       api_(api),
       services_(services),
-      aux_(std::make_unique<TExtDev>(2)),
-      handset_(std::make_unique<TExtDev>(1)),
+      aux_(std::make_unique<TExtDev>(*this, 2)),
+      handset_(std::make_unique<TExtDev>(*this, 1)),
       modem_speaker_(std::make_unique<TModemSpeaker>()),
       timer_window_(loop, [this](UINT m, WPARAM, LPARAM) {
         if (m == messaging::WM_TIMER) CheckTimeOuts();

@@ -29,6 +29,7 @@ namespace tel = telephony;
 struct KDPhoneServices {
   host::BusyIndicator* busy = nullptr;         // hourglass while a line opens
   settings::SettingsStore* settings = nullptr;  // saved line configurations
+  host::ComponentMessageBox* message_box = nullptr;  // refused volume and gain values
 };
 
 class KDPhone : public TTEL_ComponentVCL {
@@ -127,6 +128,14 @@ class KDPhone : public TTEL_ComponentVCL {
   int ConsultCallDialNumber(bool transfer, const std::string& number);
   int ConsultCallComplete();
   int ConsultCallCancel();
+
+  // --- the line's phone device ---
+  int ExtPhoneSetRing(int ring_mode, int volume);
+  int ExtPhoneSetLamp(int lamp, int lamp_mode);
+  int ExtPhoneSetDisplay(int row, int column, const std::u16string& text);
+  int ExtPhoneGetRing(int& ring_mode, int& volume);
+  int ExtPhoneGetLamp(int lamp, int& lamp_mode);
+  int ExtPhoneGetDisplay(std::u16string& text);
 
   // --- digits and tones ---
   int Passthrough(bool enable);
@@ -228,6 +237,12 @@ class KDPhone : public TTEL_ComponentVCL {
   void ContinueDropChain(tel::HCALL call, std::intptr_t length);
   messaging::TimePoint Deadline(int extra_ms) const;
 
+  // phone device (kdphone_device.cpp)
+  friend class TExtDev;
+  int EnterPhoneRequest(tel::LONG r, int kind);
+  void ApplyPhoneSettings();
+  void RaiseHookState();
+
   // hold and transfer (kdphone_transfer.cpp)
   static int TransferRefusal(tel::LONG r);
   void MarkTransferred(tel::HCALL call, bool transferred);
@@ -293,7 +308,8 @@ class KDPhone : public TTEL_ComponentVCL {
   // Cells of requests that timed out: the service may still write a late reply into them.
   std::multimap<tel::LONG, std::unique_ptr<tel::HCALL>> orphan_cells_;
   std::vector<TConsults> consults_;
-  int hook_state_ = 0;
+  int hook_state_ = 0;  // last reported: 0 none yet, 1 on hook, 2 off hook
+  std::string display_text_;  // the service reads it after phoneSetDisplay has returned
   std::unique_ptr<TExtDev> aux_, handset_;
   std::unique_ptr<TModemSpeaker> modem_speaker_;
   LineInfo line_info_, probe_info_;

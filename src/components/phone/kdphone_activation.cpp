@@ -117,6 +117,7 @@ int KDPhone::OpenLine() {
       CloseLine();
       return err::kLineSetup;
     }
+    ApplyPhoneSettings();
   }
   if (!silent_) RaiseLineState(lsActivated, -1);
   return 0;

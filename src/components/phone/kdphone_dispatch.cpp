@@ -105,8 +105,10 @@ void KDPhone::DispatchPhone(const Relay& relay) {
       for (const Bit& b : kBits)
         if ((r.p1 & b.bit) && OnExtPhoneChanged) OnExtPhoneChanged(*this, b.state);
       if ((r.p1 & 0x1000) && OnExtDevAuxChanged) OnExtDevAuxChanged(*this);
-      // The hook state that follows a handset change comes with the handset operations.
-      if ((r.p1 & 0x200) && OnExtDevHandsetChanged) OnExtDevHandsetChanged(*this);
+      if (r.p1 & 0x200) {
+        if (OnExtDevHandsetChanged) OnExtDevHandsetChanged(*this);
+        RaiseHookState();
+      }
       break;
     }
     default: break;

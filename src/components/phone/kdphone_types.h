@@ -89,14 +89,29 @@ struct TModemSpeaker {
   TModemSpeakerVolume Volume = svDefault;
 };
 
-// A hook-switch device of the phone (handset 1, speaker 2); its operations come with the
-// phone-device support, the settings are kept here.
-struct TExtDev {
-  explicit TExtDev(int device) : HookSwitchDevice(device) {}
-  int MicGain = 10;
-  int SpeakerVolume = 10;
-  std::uint8_t RequestedState = 0;
-  int HookSwitchDevice;
+// A hook-switch device of the line's phone (handset 1, speaker 2): its microphone and speaker
+// state (0 on hook, 1 microphone, 2 speaker, 3 both), volume and gain 0 to 10. The settings are
+// kept while the line is closed and applied at every opening.
+class TExtDev {
+ public:
+  TExtDev(KDPhone& owner, int device) : owner_(owner), device_(device) {}
+  int MicGain() const { return mic_gain_; }
+  int SpeakerVolume() const { return speaker_volume_; }
+  // Out of range: a message box, and the value is kept.
+  void SetMicGain(int value);
+  void SetSpeakerVolume(int value);
+  int SetMicSpeakerState(std::uint8_t state);
+  int GetMicSpeakerState(std::uint8_t& state) const;
+  std::uint8_t RequestedState() const { return requested_; }
+  int HookSwitchDevice() const { return device_; }
+
+ private:
+  void SetLevel(int value, int& field, bool gain);
+  KDPhone& owner_;
+  int mic_gain_ = 10;
+  int speaker_volume_ = 10;
+  std::uint8_t requested_ = 0;
+  int device_;
 };
 
 // Registry root keys for saved line configurations.

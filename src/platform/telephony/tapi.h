@@ -244,6 +244,27 @@ struct LINEMONITORTONE {
   DWORD dwDuration, dwFrequency1, dwFrequency2, dwFrequency3;
 };
 
+inline constexpr DWORD PHONEHOOKSWITCHMODE_ONHOOK = 0x1;
+inline constexpr DWORD PHONEHOOKSWITCHMODE_MIC = 0x2;
+inline constexpr DWORD PHONEHOOKSWITCHMODE_SPEAKER = 0x4;
+inline constexpr DWORD PHONEHOOKSWITCHMODE_MICSPEAKER = 0x8;
+inline constexpr LONG PHONEERR_OPERATIONUNAVAIL = lerr(0x9000001C);
+
+struct PHONESTATUS {
+  DWORD dwTotalSize, dwNeededSize, dwUsedSize;
+  DWORD dwStatusFlags, dwNumOwners, dwNumMonitors;
+  DWORD dwRingMode, dwRingVolume;
+  DWORD dwHandsetHookSwitchMode, dwHandsetVolume, dwHandsetGain;
+  DWORD dwSpeakerHookSwitchMode, dwSpeakerVolume, dwSpeakerGain;
+  DWORD dwHeadsetHookSwitchMode, dwHeadsetVolume, dwHeadsetGain;
+  DWORD dwDisplaySize, dwDisplayOffset;
+  DWORD dwLampModesSize, dwLampModesOffset;
+  DWORD dwOwnerNameSize, dwOwnerNameOffset;
+  DWORD dwDevSpecificSize, dwDevSpecificOffset;
+  DWORD dwPhoneFeatures;
+};
+static_assert(sizeof(PHONESTATUS) == 104);
+
 struct PHONECAPS {
   DWORD dwTotalSize, dwNeededSize, dwUsedSize;
   DWORD dwProviderInfoSize, dwProviderInfoOffset;

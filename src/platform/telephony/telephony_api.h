@@ -95,6 +95,37 @@ class TelephonyApi {
   virtual LONG phoneClose(HPHONE phone) = 0;
   virtual LONG phoneSetStatusMessages(HPHONE phone, DWORD phone_states, DWORD button_modes,
                                       DWORD button_states) = 0;
+
+  // Ringer, lamps, display, hook switch, volume and gain: the set functions answer later with
+  // PHONE_REPLY; a service without a phone device refuses.
+  virtual LONG phoneSetRing(HPHONE, DWORD /*ring_mode*/, DWORD /*volume*/) {
+    return PHONEERR_OPERATIONUNAVAIL;
+  }
+  virtual LONG phoneGetRing(HPHONE, DWORD* /*ring_mode*/, DWORD* /*volume*/) {
+    return PHONEERR_OPERATIONUNAVAIL;
+  }
+  virtual LONG phoneSetLamp(HPHONE, DWORD /*lamp*/, DWORD /*mode*/) {
+    return PHONEERR_OPERATIONUNAVAIL;
+  }
+  virtual LONG phoneGetLamp(HPHONE, DWORD /*lamp*/, DWORD* /*mode*/) {
+    return PHONEERR_OPERATIONUNAVAIL;
+  }
+  // The service copies size bytes of text at the call; row and column are where it starts.
+  virtual LONG phoneSetDisplay(HPHONE, DWORD /*row*/, DWORD /*column*/, const char* /*text*/,
+                               DWORD /*size*/) {
+    return PHONEERR_OPERATIONUNAVAIL;
+  }
+  virtual LONG phoneGetDisplay(HPHONE, VARSTRING*) { return PHONEERR_OPERATIONUNAVAIL; }
+  virtual LONG phoneSetHookSwitch(HPHONE, DWORD /*devices*/, DWORD /*mode*/) {
+    return PHONEERR_OPERATIONUNAVAIL;
+  }
+  virtual LONG phoneSetVolume(HPHONE, DWORD /*device*/, DWORD /*volume*/) {
+    return PHONEERR_OPERATIONUNAVAIL;
+  }
+  virtual LONG phoneSetGain(HPHONE, DWORD /*device*/, DWORD /*gain*/) {
+    return PHONEERR_OPERATIONUNAVAIL;
+  }
+  virtual LONG phoneGetStatus(HPHONE, PHONESTATUS*) { return PHONEERR_OPERATIONUNAVAIL; }
 };
 
 }  // namespace orvexa::telephony

@@ -356,9 +356,12 @@ class FakeTelephony final : public TelephonyApi {
   }
   LONG phoneGetDevCaps(HPHONEAPP, DWORD, DWORD, DWORD, PHONECAPS* c) override {
     VarWriter w(c, sizeof(PHONECAPS));
-    c->dwHookSwitchDevs = PHONEHOOKSWITCHDEV_HANDSET;
+    c->dwHookSwitchDevs = phone_hook_devs;
     c->dwHandsetHookSwitchModes = 0x1 | 0x8;
-    c->dwNumRingModes = 2;
+    c->dwNumRingModes = phone_ring_modes;
+    c->dwNumButtonLamps = phone_lamps;
+    c->dwDisplayNumRows = phone_rows;
+    c->dwDisplayNumColumns = phone_cols;
     w.finish();
     return 0;
   }
@@ -375,6 +378,59 @@ class FakeTelephony final : public TelephonyApi {
     return 0;
   }
   LONG phoneSetStatusMessages(HPHONE, DWORD, DWORD, DWORD) override { return 0; }
+
+  // The phone device: its counts, and what the set functions were given.
+  DWORD phone_hook_devs = PHONEHOOKSWITCHDEV_HANDSET, phone_ring_modes = 2, phone_lamps = 0;
+  DWORD phone_rows = 0, phone_cols = 0;
+  DWORD handset_mode = PHONEHOOKSWITCHMODE_ONHOOK, speaker_mode = PHONEHOOKSWITCHMODE_ONHOOK;
+  std::string display;  // the bytes of the last phoneSetDisplay
+  std::u16string shown = u"HELLO";  // what phoneGetDisplay answers
+  LONG phoneSetRing(HPHONE, DWORD mode, DWORD volume) override {
+    return Request("phoneSetRing " + std::to_string(mode) + " " + std::to_string(volume),
+                   "phoneSetRing");
+  }
+  LONG phoneSetLamp(HPHONE, DWORD lamp, DWORD mode) override {
+    return Request("phoneSetLamp " + std::to_string(lamp) + " " + std::to_string(mode),
+                   "phoneSetLamp");
+  }
+  LONG phoneSetDisplay(HPHONE, DWORD row, DWORD col, const char* text, DWORD size) override {
+    display.assign(text, size);
+    return Request("phoneSetDisplay " + std::to_string(row) + " " + std::to_string(col) + " " +
+                       std::to_string(size),
+                   "phoneSetDisplay");
+  }
+  LONG phoneGetRing(HPHONE, DWORD* mode, DWORD* volume) override {
+    if (LONG r = Take("phoneGetRing")) return r;
+    *mode = 1;
+    *volume = 3000;
+    return 0;
+  }
+  LONG phoneGetDisplay(HPHONE, VARSTRING* v) override {
+    if (LONG r = Take("phoneGetDisplay")) return r;
+    if (!Sized(v)) return PHONEERR_STRUCTURETOOSMALL;
+    VarWriter w(v, sizeof(VARSTRING));
+    std::tie(v->dwStringSize, v->dwStringOffset) = w.append_text(shown, true);
+    Finish(v, w);
+    return 0;
+  }
+  LONG phoneSetHookSwitch(HPHONE, DWORD devices, DWORD mode) override {
+    return Request("phoneSetHookSwitch " + std::to_string(devices) + " " + std::to_string(mode),
+                   "phoneSetHookSwitch");
+  }
+  LONG phoneSetVolume(HPHONE, DWORD device, DWORD volume) override {
+    log.push_back("phoneSetVolume " + std::to_string(device) + " " + std::to_string(volume));
+    return 0;
+  }
+  LONG phoneSetGain(HPHONE, DWORD device, DWORD gain) override {
+    log.push_back("phoneSetGain " + std::to_string(device) + " " + std::to_string(gain));
+    return 0;
+  }
+  LONG phoneGetStatus(HPHONE, PHONESTATUS* status) override {
+    if (LONG r = Take("phoneGetStatus")) return r;
+    status->dwHandsetHookSwitchMode = handset_mode;
+    status->dwSpeakerHookSwitchMode = speaker_mode;
+    return 0;
+  }
 };
 
 }  // namespace orvexa::components::testing
