@@ -84,6 +84,12 @@ std::error_code write_file_atomically(const std::filesystem::path& path, std::st
 
 std::optional<std::string> read_file(const std::filesystem::path& path, std::error_code& error) {
   error.clear();
+  // A folder opens as a stream on this platform but fails on the first read: refuse it here.
+  std::error_code status_error;
+  if (std::filesystem::is_directory(path, status_error)) {
+    error = std::make_error_code(std::errc::is_a_directory);
+    return std::nullopt;
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     error = std::filesystem::exists(path) ? std::make_error_code(std::errc::permission_denied)
