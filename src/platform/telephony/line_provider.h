@@ -79,6 +79,13 @@ class LineProvider {
   virtual LONG answer(HCALL call, RequestId request) = 0;
   virtual LONG drop(HCALL call, RequestId request) = 0;
   virtual LONG set_call_params(HCALL call, RequestId request, DWORD bearer_mode) = 0;
+  // Hold and blind transfer; a provider without them refuses.
+  virtual LONG hold(HCALL /*call*/, RequestId /*request*/, bool /*on_hold*/) {
+    return LINEERR_OPERATIONUNAVAIL;
+  }
+  virtual LONG blind_transfer(HCALL /*call*/, RequestId /*request*/, std::string_view /*number*/) {
+    return LINEERR_OPERATIONUNAVAIL;
+  }
   // The call is forgotten by the service; no further events for it.
   virtual void deallocate(HCALL call) = 0;
 

@@ -56,6 +56,9 @@ class LineService final : public TelephonyApi, private ProviderEvents {
   LONG lineDial(HCALL call, const char* dest_address, DWORD country_code) override;
   LONG lineAnswer(HCALL call, const char* user_user_info, DWORD size) override;
   LONG lineDrop(HCALL call, const char* user_user_info, DWORD size) override;
+  LONG lineHold(HCALL call) override;
+  LONG lineUnhold(HCALL call) override;
+  LONG lineBlindTransfer(HCALL call, const char* dest_address, DWORD country_code) override;
   LONG lineDeallocateCall(HCALL call) override;
   LONG lineGetCallInfo(HCALL call, LINECALLINFO* info) override;
   LONG lineGetID(HLINE line, DWORD address, HCALL call, DWORD select, VARSTRING* id,

@@ -94,6 +94,34 @@ LONG LineService::lineDrop(HCALL call, const char*, DWORD) {
   return start(call, dev.provider->drop(call, request), request);
 }
 
+LONG LineService::lineHold(HCALL call) {
+  Call* c = find_call(call);
+  if (!c) return LINEERR_INVALCALLHANDLE;
+  if (c->state != LINECALLSTATE_CONNECTED) return LINEERR_INVALCALLSTATE;
+  const RequestId request = new_request(c->line);
+  return start(call, devices_[c->device].provider->hold(call, request, true), request);
+}
+
+LONG LineService::lineUnhold(HCALL call) {
+  Call* c = find_call(call);
+  if (!c) return LINEERR_INVALCALLHANDLE;
+  if (c->state != LINECALLSTATE_ONHOLD) return LINEERR_INVALCALLSTATE;
+  const RequestId request = new_request(c->line);
+  return start(call, devices_[c->device].provider->hold(call, request, false), request);
+}
+
+LONG LineService::lineBlindTransfer(HCALL call, const char* dest, DWORD) {
+  Call* c = find_call(call);
+  if (!c) return LINEERR_INVALCALLHANDLE;
+  // The target is a dial string like any other.
+  const std::string_view number = dest ? std::string_view(dest) : std::string_view();
+  if (number.empty() || !is_plausible_dial_string(number)) return LINEERR_INVALADDRESS;
+  if (c->state != LINECALLSTATE_CONNECTED && c->state != LINECALLSTATE_ONHOLD)
+    return LINEERR_INVALCALLSTATE;
+  const RequestId request = new_request(c->line);
+  return start(call, devices_[c->device].provider->blind_transfer(call, request, number), request);
+}
+
 LONG LineService::lineDeallocateCall(HCALL call) {
   Call* c = find_call(call);
   if (!c) return LINEERR_INVALCALLHANDLE;

@@ -351,6 +351,55 @@ LONG SimProvider::drop(HCALL call, RequestId request) {
   return 0;
 }
 
+LONG SimProvider::hold(HCALL call, RequestId request, bool on_hold) {
+  Call* c = find(call);
+  if (!c) return LINEERR_INVALCALLHANDLE;
+  if (c->phase != (on_hold ? Phase::Connected : Phase::Held)) return LINEERR_INVALCALLSTATE;
+  if (lines_[c->line].config.never_reply) return 0;
+  at(messaging::Duration::zero(), call, [this, call, request, on_hold] {
+    Call* self = find(call);
+    if (!self) return;
+    self->phase = on_hold ? Phase::Held : Phase::Connected;
+    if (CallRecord* r = record_of(*self); r && on_hold) ++r->holds;
+    events_of(*self).reply(request, 0);
+    state(call, on_hold ? LINECALLSTATE_ONHOLD : LINECALLSTATE_CONNECTED);
+  });
+  return 0;
+}
+
+LONG SimProvider::blind_transfer(HCALL call, RequestId request, std::string_view number) {
+  Call* c = find(call);
+  if (!c) return LINEERR_INVALCALLHANDLE;
+  if (c->phase != Phase::Connected && c->phase != Phase::Held) return LINEERR_INVALCALLSTATE;
+  if (lines_[c->line].config.never_reply) return 0;
+  cancel(call);
+  at(messaging::Duration::zero(), call, [this, call, request, n = std::string(number)] {
+    Call* self = find(call);
+    if (!self) return;
+    // The far end leaves this line for the target, which gets a record of its own.
+    const FarEnd target = reach(n);
+    if (CallRecord* r = record_of(*self)) {
+      r->transferred_to = n;
+      if (!r->ended) r->ended = loop_.now();
+    }
+    CallRecord& leg = new_record(self->line, 0, true, n, target.outcome);
+    if (target.outcome == FarEndOutcome::Answer) leg.connected = loop_.now();
+    self = find(call);
+    if (!self) return;
+    self->phase = Phase::Ended;
+    events_of(*self).reply(request, 0);
+    state(call, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL);
+    // Nobody drops a handed-over call: it goes idle by itself.
+    at(messaging::Duration::zero(), call, [this, call] {
+      if (Call* done = find(call)) {
+        done->phase = Phase::Idle;
+        state(call, LINECALLSTATE_IDLE);
+      }
+    });
+  });
+  return 0;
+}
+
 LONG SimProvider::set_call_params(HCALL call, RequestId request, DWORD) {
   Call* c = find(call);
   if (!c) return LINEERR_INVALCALLHANDLE;

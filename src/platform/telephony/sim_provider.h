@@ -56,6 +56,8 @@ class SimProvider final : public LineProvider {
     std::vector<HeardStretch> heard;
     std::vector<std::uint8_t> audio;  // what the far end heard (when kept)
     double heard_seconds = 0;
+    int holds = 0;               // times the call was put on hold
+    std::string transferred_to;  // the blind transfer's target
   };
 
   SimProvider(messaging::Loop& loop, SimConfig config);
@@ -83,6 +85,8 @@ class SimProvider final : public LineProvider {
   LONG dial(HCALL call, RequestId request, std::string_view number) override;
   LONG answer(HCALL call, RequestId request) override;
   LONG drop(HCALL call, RequestId request) override;
+  LONG hold(HCALL call, RequestId request, bool on_hold) override;
+  LONG blind_transfer(HCALL call, RequestId request, std::string_view number) override;
   LONG set_call_params(HCALL call, RequestId request, DWORD bearer_mode) override;
   void deallocate(HCALL call) override;
   CallDetails details(HCALL call) const override;
@@ -95,7 +99,9 @@ class SimProvider final : public LineProvider {
   LONG config_dialog(std::size_t) override { return 0; }
 
  private:
-  enum class Phase { DialTone, Dialing, Proceeding, Ringback, Offering, Connected, Ended, Idle };
+  // A held call hears nothing: only Connected calls take the line's audio.
+  enum class Phase { DialTone, Dialing, Proceeding, Ringback, Offering, Connected, Held, Ended,
+                     Idle };
   struct Line {
     SimLine config;
     mutable LineDeviceDescription description;

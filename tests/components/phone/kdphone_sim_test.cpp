@@ -149,6 +149,55 @@ hangup_at = 1000
   EXPECT_EQ(s.rig.sim().call_record(4)->outcome, telephony::FarEndOutcome::Answer);
 }
 
+TEST(KDPhoneSim, HoldThenBlindTransferHandsTheFarEndOver) {
+  SimPhone s(Config(R"(
+[[far_end]]
+number = "301"
+[[far_end]]
+number = "302"
+outcome = "answer"
+)"));
+  ASSERT_EQ(s.phone.LineActive(0, true), 0);
+  ASSERT_EQ(s.phone.DialNumber("301", 0), 0);
+  s.Run(10s);
+  ASSERT_TRUE(s.phone.IsConnected());
+  EXPECT_EQ(s.phone.Transfer("30x"), err::kInvalidDialNumber);
+  ASSERT_EQ(s.phone.Hold(), 0);
+  s.Run(1s);
+  ASSERT_EQ(s.phone.Unhold(), 0);
+  s.Run(1s);
+  s.log.clear();
+  ASSERT_EQ(s.phone.Transfer("302"), 0);
+  s.Run(10s);
+  // The hand-over is not the far end hanging up.
+  EXPECT_EQ(s.Names(), (std::vector<std::string>{"csDisconnected"}));
+  EXPECT_EQ(s.phone.NumberOfActiveCalls(), 0);
+  EXPECT_EQ(s.rig.sim().live_calls(), 0u);
+  const auto* first = s.rig.sim().call_record(1);
+  const auto* target = s.rig.sim().call_record(2);
+  ASSERT_TRUE(first && target);
+  EXPECT_EQ(first->holds, 1);
+  EXPECT_EQ(first->transferred_to, "302");
+  EXPECT_EQ(target->dialled, "302");
+  EXPECT_TRUE(target->connected.has_value());
+}
+
+TEST(KDPhoneSim, HoldAndUnholdReportTheirStates) {
+  SimPhone s(Config(kFarEnds));
+  ASSERT_EQ(s.phone.LineActive(0, true), 0);
+  ASSERT_EQ(s.phone.DialNumber("206", 0), 0);
+  s.Run(10s);
+  ASSERT_TRUE(s.phone.IsConnected());
+  s.log.clear();
+  ASSERT_EQ(s.phone.Unhold(), err::kCallOperation);  // the service refuses: not held
+  ASSERT_EQ(s.phone.Hold(), 0);
+  s.Run(100ms);
+  ASSERT_EQ(s.phone.Unhold(), 0);
+  s.Run(100ms);
+  EXPECT_EQ(s.Names(), (std::vector<std::string>{"csOnHold", "csUnhold"}));
+  EXPECT_EQ(s.phone.PendingRequestCount(), 0u);
+}
+
 TEST(KDPhoneSim, TimingFollowsTheStepsAndConnectedCarriesTheUserValue) {
   SimPhone s(Config(kFarEnds));
   ASSERT_EQ(s.phone.LineActive(0, true), 0);
