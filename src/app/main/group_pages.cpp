@@ -249,7 +249,10 @@ void GroupDefinitionPage::BitBtn2Click() {
   if (count) Label46->setText(QString::fromStdString(text::member_count_label(remembered_name_, *count)));
 }
 
-void GroupDefinitionPage::Button3Click() { dates_.exec(); }
+void GroupDefinitionPage::Button3Click() {
+  dates_.exec();
+  Edit7->setFocus();  // after the window is active again, whatever closed the dialog
+}
 
 void GroupDefinitionPage::set_dates_state(bool confirmed) {
   Button3->setText(QString::fromUtf8(confirmed ? kDatesDoneCaption : kDatesCaption));
