@@ -28,8 +28,9 @@ inline QApplication& application() {
   static int argc = 1;
   static char name[] = "data_pages_tests";
   static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
+  // Never destroyed: at exit it would outlive what Qt's own statics need and crash.
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
 }
 
 class NoFiles final : public FileChooser {

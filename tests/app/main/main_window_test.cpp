@@ -34,8 +34,9 @@ QApplication& application() {
   static int argc = 1;
   static char name[] = "main_window_tests";
   static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
+  // Never destroyed: at exit it would outlive what Qt's own statics need and crash.
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
 }
 
 class ScriptedFiles final : public FileChooser {
