@@ -6,12 +6,14 @@
 #include <QApplication>
 #include <QSocketNotifier>
 #include <csignal>
+#include <cstdlib>
 
 #include "app/campaign/contact_member_source.h"
 #include "app/campaign/phone_line.h"
 #include "app/campaign/voice_device.h"
 #include "app/main/gui_host.h"
 #include "app/main/page_dialogs.h"
+#include "app/main/screenshots.h"
 #include "platform/telephony/telephony_rig.h"
 #include "app/data/contact_store.h"
 #include "app/main/application_windows.h"
@@ -84,6 +86,13 @@ int run_gui(int argc, char** argv, const std::filesystem::path& program_folder) 
 
   form.show();
   form.FormShow();
+  if (const char* shots = std::getenv("ORVEXA_SCREENSHOTS"); shots && form.isVisible()) {
+    const bool saved = save_screenshots(form, QString::fromLocal8Bit(shots));
+    form.close_for_good();
+    line.bind({});
+    voice.bind({});
+    return saved ? 0 : 1;
+  }
   // A refused password has closed the window already: there is no loop to run.
   const int code = form.isVisible() ? QApplication::exec() : 1;
   // The window goes before the components: nothing may reach it from their last events.
