@@ -24,6 +24,9 @@ struct CallOptions {
   std::string play;
   bool fast = false;
   double hold_seconds = 10;
+  std::string transfer_to;
+  double transfer_after = 2;
+  bool consult = false;
 };
 
 // Plays one sound on a wave output device in half-second blocks, as the voice component does,
@@ -120,13 +123,42 @@ int PlaceCall(CliContext& context, const CallOptions& options) {
     }
     return messaging::LRESULT{0};
   });
+  bool transfer_failed = false;
+  messaging::FunctionWindow hand_over(rig.loop(), [&](messaging::UINT m, messaging::WPARAM, messaging::LPARAM) {
+    if (m != messaging::WM_TIMER) return messaging::LRESULT{0};
+    hand_over.kill_timer(1);
+    out << stamp() << (options.consult ? "consulting " : "transferring to ") << options.transfer_to
+        << '\n';
+    const int r = options.consult ? phone.ConsultCallDialNumber(true, options.transfer_to)
+                                  : phone.Transfer(options.transfer_to);
+    if (r != 0) {
+      err << "orvexa call: transfer to " << options.transfer_to << ": " << phone.GetErrorText(r)
+          << " (" << r << ")\n";
+      transfer_failed = true;
+      phone.Hangup();
+    }
+    return messaging::LRESULT{0};
+  });
+  phone.OnConsultCallState = [&](components::KDPhone& p, components::TConsultCallState s, int p1,
+                                 int, int) {
+    out << stamp() << "consultation state " << static_cast<int>(s);
+    if (s == components::ccsError) out << ' ' << p1 << " (" << p.GetErrorText(p1) << ')';
+    out << '\n';
+    if (s == components::ccsConnected && p.ConsultCallComplete() != 0) transfer_failed = true;
+    if (s == components::ccsError) {
+      transfer_failed = true;
+      p.Hangup();
+    }
+  };
   phone.OnCallState = [&](components::KDPhone& p, components::TCallState s, int p1, int, int) {
     out << stamp() << components::CallStateName(s);
     if (s == components::csError) out << ' ' << p1 << " (" << p.GetErrorText(p1) << ')';
     out << '\n';
     if (s == components::csConnected && !answered) {
       answered = true;
-      if (sound.empty()) {
+      if (!options.transfer_to.empty()) {
+        hand_over.set_timer(1, std::chrono::milliseconds(static_cast<int>(options.transfer_after * 1000)));
+      } else if (sound.empty()) {
         hold.set_timer(1, std::chrono::milliseconds(static_cast<int>(options.hold_seconds * 1000)));
       } else if (auto r = playback.Start(p.WavePlayID(), info, sound); r != 0) {
         err << "orvexa call: cannot play on the line's wave output (" << r << ")\n";
@@ -159,7 +191,7 @@ int PlaceCall(CliContext& context, const CallOptions& options) {
   }
   rig.loop().run_until([&] { return done; }, options.fast ? messaging::Duration(24h) : 30min);
   if (!done) err << "orvexa call: the call did not end\n";
-  return answered ? kExitDone : kExitFailed;
+  return answered && !transfer_failed ? kExitDone : kExitFailed;
 }
 
 }  // namespace
@@ -175,6 +207,13 @@ void register_call_command(CLI::App& app, CommandSet& commands) {
   call->add_option("--hold", options->hold_seconds,
                    "Seconds to stay connected when nothing is played (default 10)")
       ->check(CLI::Range(0.0, 3600.0));
+  call->add_option("--transfer-to", options->transfer_to,
+                   "Once answered, hand the call over to this number");
+  call->add_option("--after", options->transfer_after,
+                   "Seconds after the answer before the hand-over (default 2)")
+      ->check(CLI::Range(0.0, 3600.0));
+  call->add_flag("--consult", options->consult,
+                 "Call the new number first and complete the transfer once it answers");
 }
 
 }  // namespace orvexa::cli

@@ -76,6 +76,10 @@ outcome = "busy"
         "csDisconnected"}},
       {{"call", "202", "--fast"}, kExitFailed, {"csBusy", "csDisconnected"}},
       {{"call", "201", "--fast", "--line", "3"}, kExitFailed, {}},
+      {{"call", "201", "--fast", "--transfer-to", "203", "--after", "0.5"}, kExitDone,
+       {"csConnected", "transferring to 203", "csDisconnected"}},
+      {{"call", "201", "--fast", "--transfer-to", "20x", "--after", "0.5"}, kExitFailed,
+       {"csConnected", "transferring to 20x", "csDisconnected"}},
   };
   for (const Case& c : kCases) {
     CommandRun r = Orvexa(folder, c.args);
@@ -84,6 +88,10 @@ outcome = "busy"
     for (const std::string& want : c.in_order) {
       at = r.out.find(want, at);
       EXPECT_NE(at, std::string::npos) << want << " in\n" << r.out;
+    }
+    // A hand-over is never the far end hanging up.
+    if (c.args.size() > 3 && c.args[3] == "--transfer-to") {
+      EXPECT_EQ(r.out.find("csRemotePartyDisconnected"), std::string::npos) << r.out;
     }
   }
   CommandRun bad = Orvexa(folder, {"call", "201", "--fast", "--play", (folder.path / "none.wav").string()});
