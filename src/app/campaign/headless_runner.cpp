@@ -11,6 +11,7 @@
 #include "app/campaign/message_preparation.h"
 #include "app/data/contact_store.h"
 #include "app/data/solar_date.h"
+#include "platform/sip/sip_lines.h"
 #include "platform/telephony/telephony_rig.h"
 
 namespace orvexa::campaign {
@@ -86,6 +87,9 @@ int run_headless_campaign(const std::filesystem::path& folder, const HeadlessOpt
     return 1;
   }
   auto& rig = *made.rig;
+  // Real lines join after the simulated ones; they live as long as the rig.
+  sip::SipLines sip_lines = sip::attach_sip_lines(rig, folder);
+  for (const auto& problem : sip_lines.errors) err << problem << '\n';
   if (options.now) {
     auto start = parse_local_time(*options.now);
     if (!start) {

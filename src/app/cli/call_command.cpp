@@ -10,6 +10,7 @@
 #include "app/cli/cli.h"
 #include "components/phone/kdphone.h"
 #include "platform/audio/wave_file.h"
+#include "platform/sip/sip_lines.h"
 #include "platform/telephony/telephony_rig.h"
 
 namespace orvexa::cli {
@@ -103,6 +104,8 @@ int PlaceCall(CliContext& context, const CallOptions& options) {
     return kExitBadArguments;
   }
   telephony::TelephonyRig& rig = *made.rig;
+  sip::SipLines sip_lines = sip::attach_sip_lines(rig, context.program_folder);
+  for (const auto& problem : sip_lines.errors) err << problem << '\n';
   components::KDPhone phone(rig.loop(), rig.lines());
   const auto start = rig.loop().now();
   auto stamp = [&] {

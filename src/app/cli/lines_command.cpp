@@ -5,6 +5,7 @@
 
 #include "app/cli/cli.h"
 #include "components/phone/kdphone.h"
+#include "platform/sip/sip_lines.h"
 #include "platform/telephony/telephony_rig.h"
 
 namespace orvexa::cli {
@@ -38,35 +39,48 @@ std::string WaveName(audio::AudioService& audio, int device, bool output) {
 }
 
 int ListLines(CliContext& context) {
-  telephony::RigResult made = telephony::TelephonyRig::create(context.program_folder, true);
+  // Real time, so that sip lines can register while they are listed.
+  telephony::RigResult made = telephony::TelephonyRig::create(context.program_folder, false);
   if (!made.rig) {
     context.streams.err << "orvexa lines: " << made.error << '\n';
     return kExitBadArguments;
   }
   telephony::TelephonyRig& rig = *made.rig;
+  sip::SipLines sip_lines = sip::attach_sip_lines(rig, context.program_folder);
+  for (const auto& problem : sip_lines.errors) context.streams.err << problem << '\n';
   components::KDPhone phone(rig.loop(), rig.lines());
   const int count = phone.NumberOfLines();
-  context.streams.out << "line\tname\tprovider\taddress\tcapabilities\twave in\twave out\n";
+  context.streams.out
+      << "line\tname\tprovider\taddress\tcapabilities\twave in\twave out\tregistration\n";
   for (int i = 0; i < count; ++i) {
     std::u16string name, address;
     int word = 0;
     phone.GetLineName(i, name);
     phone.GetAddressName(i, 0, address);
     const int probe = phone.GetLineCaps(i, word);
-    std::string wave_in = "-", wave_out = "-";
+    std::string wave_in = "-", wave_out = "-", registration = "-";
+    auto provider = rig.lines().provider_of(static_cast<telephony::DWORD>(i));
+    const bool is_sip = provider && sip_lines.provider && provider->first == sip_lines.provider.get();
     if (phone.LineActive(i, true) == 0) {
       wave_in = WaveName(rig.audio(), phone.WaveRecID(), false);
       wave_out = WaveName(rig.audio(), phone.WavePlayID(), true);
+      if (is_sip) {
+        // The line registers when it opens; wait a bounded moment for the registrar's answer.
+        auto answered = [&] {
+          return sip::registration_text(*sip_lines.provider, provider->second) != "registering";
+        };
+        rig.loop().run_until(answered, std::chrono::seconds(5));
+      }
       phone.LineActive(i, false);
     }
-    auto provider = rig.lines().provider_of(static_cast<telephony::DWORD>(i));
+    if (is_sip) registration = sip::registration_text(*sip_lines.provider, provider->second);
     std::ostringstream caps;
     caps << CapabilityWords(word) << " (0x" << std::hex << word << ")";
     if (probe != 0) caps << " probe error " << std::dec << probe;
     context.streams.out << i << '\t' << telephony::narrow(name) << '\t'
                         << (provider ? provider->first->name() : "?") << '\t'
                         << telephony::narrow(address) << '\t' << caps.str() << '\t' << wave_in
-                        << '\t' << wave_out << '\n';
+                        << '\t' << wave_out << '\t' << registration << '\n';
   }
   return kExitDone;
 }

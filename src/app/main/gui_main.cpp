@@ -14,6 +14,7 @@
 #include "app/main/gui_host.h"
 #include "app/main/page_dialogs.h"
 #include "app/main/screenshots.h"
+#include "platform/sip/sip_lines.h"
 #include "platform/telephony/telephony_rig.h"
 #include "app/data/contact_store.h"
 #include "app/main/application_windows.h"
@@ -47,6 +48,8 @@ int run_gui(int argc, char** argv, const std::filesystem::path& program_folder) 
     made.rig = std::make_unique<telephony::TelephonyRig>(telephony::default_sim_config(), false);
   }
   telephony::TelephonyRig& rig = *made.rig;
+  sip::SipLines sip_lines = sip::attach_sip_lines(rig, program_folder);
+  for (const auto& problem : sip_lines.errors) dialogs.error_box(problem);
   messaging::Loop& loop = rig.loop();
   QtLoopHost host(loop);
 

@@ -35,8 +35,8 @@ QApplication& application() {
   static char name[] = "main_window_tests";
   static char* argv[] = {name, nullptr};
   // Never destroyed: at exit it would outlive what Qt's own statics need and crash.
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
+  if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance())) return *existing;
+  return *new QApplication(argc, argv);
 }
 
 class ScriptedFiles final : public FileChooser {

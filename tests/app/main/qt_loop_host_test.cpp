@@ -14,12 +14,14 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// One application for the whole test program, shared with the other window tests in it, and
+// never destroyed: at exit it would outlive what Qt's own statics need.
 QApplication& application() {
   static int argc = 1;
   static char name[] = "main_window_tests";
   static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
+  if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance())) return *existing;
+  return *new QApplication(argc, argv);
 }
 
 class Ticks final : public messaging::HiddenWindow {
