@@ -10,25 +10,12 @@
 
 #include "app/campaign/headless_runner.h"
 #include "app/data/contact_store.h"
+#include "message_files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace orvexa;
-
-void write_wave(const fs::path& path, double seconds) {
-  const auto samples = static_cast<std::uint32_t>(8000 * seconds);
-  std::string b = "RIFF";
-  auto u32 = [&b](std::uint32_t v) { for (int i = 0; i < 4; ++i) b += static_cast<char>(v >> (8 * i)); };
-  auto u16 = [&b](std::uint16_t v) { b += static_cast<char>(v & 0xFF); b += static_cast<char>(v >> 8); };
-  u32(36 + samples * 2);
-  b += "WAVEfmt ";
-  u32(16); u16(1); u16(1); u32(8000); u32(16000); u16(2); u16(16);
-  b += "data";
-  u32(samples * 2);
-  b.append(samples * 2, '\0');
-  std::ofstream(path, std::ios::binary) << b;
-}
 
 constexpr const char* kFarEnds = R"(
 [[line]]
@@ -59,8 +46,8 @@ fs::path prepare(int members) {
   fs::remove_all(folder);
   fs::create_directories(folder);
   std::ofstream(folder / "orvexa.toml") << kFarEnds;
-  write_wave(folder / "First.wav", 1.0);
-  write_wave(folder / "Orginal.wav", 2.0);
+  test_support::write_tone_wave(folder / "First.wav", 1.0);
+  test_support::write_tone_wave(folder / "Orginal.wav", 2.0);
   data::ContactStore store(folder);
   store.open();
   auto group = store.create_group("Bench");

@@ -10,33 +10,12 @@
 #include "app/campaign/code_page_1256.h"
 #include "app/campaign/headless_runner.h"
 #include "app/data/contact_store.h"
+#include "message_files.h"
 
 namespace orvexa::campaign {
 namespace {
 
 namespace fs = std::filesystem;
-
-// A PCM WAVE file of `seconds` of a quiet tone, 8 kHz 16-bit mono.
-void write_wave(const fs::path& path, double seconds) {
-  const auto samples = static_cast<std::uint32_t>(8000 * seconds);
-  const std::uint32_t data_bytes = samples * 2;
-  std::string b = "RIFF";
-  auto u32 = [&b](std::uint32_t v) { for (int i = 0; i < 4; ++i) b += static_cast<char>(v >> (8 * i)); };
-  auto u16 = [&b](std::uint16_t v) { b += static_cast<char>(v & 0xFF); b += static_cast<char>(v >> 8); };
-  u32(36 + data_bytes);
-  b += "WAVEfmt ";
-  u32(16);
-  u16(1);
-  u16(1);
-  u32(8000);
-  u32(16000);
-  u16(2);
-  u16(16);
-  b += "data";
-  u32(data_bytes);
-  for (std::uint32_t i = 0; i < samples; ++i) u16(static_cast<std::uint16_t>((i % 16 < 8) ? 1000 : -1000));
-  std::ofstream(path, std::ios::binary) << b;
-}
 
 struct Folder {
   fs::path path = fs::temp_directory_path() / ("orvexa-headless-" + std::to_string(::getpid()));
@@ -103,8 +82,8 @@ Outcome run(const fs::path& folder, HeadlessOptions options) {
 
 void prepare(const fs::path& folder, std::vector<std::pair<std::string, std::string>> members) {
   std::ofstream(folder / "orvexa.toml") << kFarEnds;
-  write_wave(folder / "First.wav", 2.0);
-  write_wave(folder / "Orginal.wav", 3.0);
+  test_support::write_tone_wave(folder / "First.wav", 2.0);
+  test_support::write_tone_wave(folder / "Orginal.wav", 3.0);
   data::ContactStore store(folder);
   ASSERT_TRUE(store.open().ok);
   auto group = store.create_group("G");
