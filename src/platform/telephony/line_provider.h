@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/telephony/phone_device.h"
 #include "platform/telephony/tapi.h"
 
 namespace orvexa::telephony {
@@ -86,6 +87,27 @@ class LineProvider {
   virtual LONG blind_transfer(HCALL /*call*/, RequestId /*request*/, std::string_view /*number*/) {
     return LINEERR_OPERATIONUNAVAIL;
   }
+  // Consultation and conference. The service has already given the new calls (`consult`,
+  // `conference`) their handles; the provider reports their states after its reply. Transfer
+  // mode LINETRANSFERMODE_TRANSFER joins the two far ends and ends both calls on the line;
+  // LINETRANSFERMODE_CONFERENCE makes `conference` a conference of the two.
+  virtual LONG setup_transfer(HCALL /*call*/, HCALL /*consult*/, RequestId /*request*/) {
+    return LINEERR_OPERATIONUNAVAIL;
+  }
+  virtual LONG setup_conference(HCALL /*call*/, HCALL /*conference*/, HCALL /*consult*/,
+                                RequestId /*request*/) {
+    return LINEERR_OPERATIONUNAVAIL;
+  }
+  virtual LONG complete_transfer(HCALL /*call*/, HCALL /*consult*/, HCALL /*conference*/,
+                                 DWORD /*mode*/, RequestId /*request*/) {
+    return LINEERR_OPERATIONUNAVAIL;
+  }
+  virtual LONG add_to_conference(HCALL /*conference*/, HCALL /*consult*/, RequestId /*request*/) {
+    return LINEERR_OPERATIONUNAVAIL;
+  }
+  // The phone device beside line `device`; the service answers its requests. None by default.
+  virtual PhoneDevice* phone(std::size_t /*device*/) { return nullptr; }
+
   // The call is forgotten by the service; no further events for it.
   virtual void deallocate(HCALL call) = 0;
 
