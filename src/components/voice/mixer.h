@@ -1,6 +1,6 @@
 // The background mixer's arithmetic: each sample becomes v x background + (1 - v) x sound with
 // v = volume / 100, rounded to the nearest integer with ties to even, cut to the sample width.
-// Integer arithmetic keeps the ties exact (0.3 has no exact binary form).
+// The weights stay whole percentages (0.3 has no exact binary form), so ties are decided exactly.
 //
 //   mix_samples(play_buffer, background_buffer, bytes, 16, 50);
 #pragma once
