@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "offscreen_application.h"
+#include "resident_memory.h"
 #include "app/main/member_table_model.h"
 
 namespace {
@@ -18,28 +20,13 @@ namespace fs = std::filesystem;
 
 constexpr int kMembers = 100000;
 
-QApplication& application() {
-  static int argc = 1;
-  static char name[] = "grid_bench";
-  static char* argv[] = {name, nullptr};
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  static QApplication app(argc, argv);
-  return app;
-}
-
-double resident_mb() {
-  long pages = 0, resident = 0;
-  std::ifstream("/proc/self/statm") >> pages >> resident;
-  return static_cast<double>(resident) * static_cast<double>(::sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
-}
-
 // One database of 100,000 members for the whole run.
 struct BigGroup {
   fs::path folder = fs::temp_directory_path() / ("orvexa-grid-bench-" + std::to_string(::getpid()));
   std::unique_ptr<data::ContactStore> store;
   data::Group group;
   BigGroup() {
-    application();
+    bench::offscreen_application();
     fs::remove_all(folder);
     fs::create_directories(folder);
     store = std::make_unique<data::ContactStore>(folder);
@@ -86,7 +73,7 @@ BENCHMARK(BM_ChooseGroupFirstRowsPainted)->Unit(benchmark::kMillisecond);
 
 void BM_ScrollToTheEndResidentMemory(benchmark::State& state) {
   auto& g = big();
-  const double before = resident_mb();
+  const double before = bench::resident_mb();
   QTableView view;
   view.resize(900, 500);
   view.show();
@@ -102,8 +89,8 @@ void BM_ScrollToTheEndResidentMemory(benchmark::State& state) {
     view.scrollToBottom();
     benchmark::DoNotOptimize(view.viewport()->grab());
   }
-  state.counters["resident_mb"] = resident_mb();
-  state.counters["grown_mb"] = resident_mb() - before;
+  state.counters["resident_mb"] = bench::resident_mb();
+  state.counters["grown_mb"] = bench::resident_mb() - before;
 }
 BENCHMARK(BM_ScrollToTheEndResidentMemory)->Unit(benchmark::kMillisecond)->Iterations(3);
 

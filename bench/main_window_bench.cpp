@@ -8,27 +8,14 @@
 #include <QElapsedTimer>
 #include <fstream>
 
+#include "offscreen_application.h"
+#include "resident_memory.h"
 #include "app/main/application_windows.h"
 #include "platform/messaging/clock.h"
 
 namespace {
 
 using namespace orvexa;
-
-QApplication& application() {
-  static int argc = 1;
-  static char name[] = "main_window_bench";
-  static char* argv[] = {name, nullptr};
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  static QApplication app(argc, argv);
-  return app;
-}
-
-double resident_mb() {
-  long pages = 0, resident = 0;
-  std::ifstream("/proc/self/statm") >> pages >> resident;
-  return static_cast<double>(resident) * static_cast<double>(::sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
-}
 
 class PaintSpy final : public QObject {
  public:
@@ -71,7 +58,7 @@ class NoFiles final : public app::FileChooser {
 };
 
 void BM_MainWindowToFirstPaint(benchmark::State& state) {
-  application();
+  bench::offscreen_application();
   messaging::ManualClock clock;
   messaging::Loop loop(clock);
   campaign::NoLine line;
@@ -87,7 +74,7 @@ void BM_MainWindowToFirstPaint(benchmark::State& state) {
     windows->main().set_show_splash(false);
     wait_for_paint(windows->main());
     state.PauseTiming();
-    state.counters["resident_MB"] = resident_mb();
+    state.counters["resident_MB"] = bench::resident_mb();
     windows->main().hide();
     windows.reset();
     QCoreApplication::processEvents();
@@ -97,13 +84,13 @@ void BM_MainWindowToFirstPaint(benchmark::State& state) {
 BENCHMARK(BM_MainWindowToFirstPaint)->Unit(benchmark::kMillisecond);
 
 void BM_BareWindowToFirstPaint(benchmark::State& state) {
-  application();
+  bench::offscreen_application();
   for (auto _ : state) {
     auto window = std::make_unique<QWidget>();
     window->setFixedSize(913, 615);
     wait_for_paint(*window);
     state.PauseTiming();
-    state.counters["resident_MB"] = resident_mb();
+    state.counters["resident_MB"] = bench::resident_mb();
     window.reset();
     QCoreApplication::processEvents();
     state.ResumeTiming();

@@ -7,6 +7,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "resident_memory.h"
 #include "components/phone/kdphone.h"
 #include "fake_telephony.h"
 #include "platform/telephony/telephony_rig.h"
@@ -15,13 +16,6 @@ namespace {
 
 using namespace orvexa;
 using namespace std::chrono_literals;
-
-long ResidentKb() {
-  std::ifstream statm("/proc/self/statm");
-  long pages = 0, resident = 0;
-  statm >> pages >> resident;
-  return resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
 
 // Each call is dialled, answered after one ring, hung up on connection, and gone idle.
 void BM_SimulatedCallsInARow(benchmark::State& state) {
@@ -40,10 +34,10 @@ void BM_SimulatedCallsInARow(benchmark::State& state) {
     for (int i = 0; i < calls; ++i) {
       if (phone.DialNumber("09121234567", i) != 0) state.SkipWithError("dial refused");
       rig.loop().run_until([&] { return ended > i; }, 10min);
-      if (i == 99) rss_at_100 = ResidentKb();
-      if (i == 999) rss_at_1000 = ResidentKb();
+      if (i == 99) rss_at_100 = bench::resident_kb();
+      if (i == 999) rss_at_1000 = bench::resident_kb();
     }
-    rss_end = ResidentKb();
+    rss_end = bench::resident_kb();
     if (ended != calls) state.SkipWithError("a call did not end");
     leftovers = phone.NumberOfActiveCalls() + phone.PendingRequestCount() +
                 phone.PickedUpCount() + phone.OrphanCellCount() + rig.lines().open_calls() +
