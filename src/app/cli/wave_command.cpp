@@ -3,11 +3,11 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
-#include <iomanip>
 #include <memory>
 #include <ostream>
 
 #include "app/cli/cli.h"
+#include "app/cli/wave_info.h"
 #include "components/voice/kd_voice.h"
 #include "platform/audio/system_devices.h"
 #include "platform/audio/virtual_device.h"
@@ -109,18 +109,7 @@ int devices(CliContext& c, const WaveOptions& o) {
 }
 
 int info(CliContext& c, const WaveOptions& o) {
-  audio::WaveFileInfo i;
-  const audio::WaveProblem p = audio::read_wave_file(o.file, i);
-  if (p != audio::WaveProblem::None) {
-    c.streams.err << "orvexa wave info: " << o.file << ": " << audio::wave_problem_text(p) << '\n';
-    return kExitFailed;
-  }
-  const auto& f = i.format;
-  c.streams.out << "format: PCM\nchannels: " << f.nChannels << "\nrate: " << f.nSamplesPerSec
-                << "\nbits: " << f.wBitsPerSample << "\nblock align: " << f.nBlockAlign
-                << "\ndata size: " << i.data_size << "\nduration: " << std::fixed
-                << std::setprecision(3) << i.seconds() << " s\n";
-  return kExitDone;
+  return print_wave_info(o.file, c.streams.out, c.streams.err);
 }
 
 int fail(CliContext& c, const char* what, KDVoice& v, int error) {
