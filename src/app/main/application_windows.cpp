@@ -2,9 +2,10 @@
 
 namespace orvexa::app {
 
-ApplicationWindows::ApplicationWindows(MainWindowDeps deps) {
+ApplicationWindows::ApplicationWindows(MainWindowDeps deps, FormatProbe formats)
+    : pictures_(std::move(formats)) {
   messaging::Loop& loop = deps.loop;
-  form1_ = std::make_unique<TForm1>(std::move(deps));
+  form1_ = std::make_unique<TForm1>(std::move(deps), pictures_);
   order_.push_back("TForm1");
   QWidget* owner = form1_.get();
   form2_ = std::make_unique<TForm2>(owner);
@@ -19,9 +20,9 @@ ApplicationWindows::ApplicationWindows(MainWindowDeps deps) {
   order_.push_back("TForm5");
   form6_ = std::make_unique<TForm6>(form1_->pre_call_settings(), owner);
   order_.push_back("TForm6");
-  form8_ = std::make_unique<TForm8>(loop, owner);
+  form8_ = std::make_unique<TForm8>(loop, pictures_, owner);
   order_.push_back("TForm8");
-  form9_ = std::make_unique<TForm9>(owner);
+  form9_ = std::make_unique<TForm9>(pictures_, owner);
   order_.push_back("TForm9");
   form1_->set_side_windows({form2_.get(), form3_.get(), form7_.get(), form4_.get(), form5_.get(),
                             form6_.get(), form8_.get(), form9_.get()});

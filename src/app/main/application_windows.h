@@ -13,10 +13,12 @@ namespace orvexa::app {
 
 class ApplicationWindows {
  public:
-  explicit ApplicationWindows(MainWindowDeps deps);
+  // `formats` tells which image formats can be decoded (default: Qt's plugins).
+  explicit ApplicationWindows(MainWindowDeps deps, FormatProbe formats = {});
   ~ApplicationWindows();
 
   TForm1& main() { return *form1_; }
+  const Pictures& pictures() const { return pictures_; }
   // The pages on the contact database and the password check (the windows work without them).
   void attach_data(DataPagesDeps deps) { form1_->attach_data_pages(std::move(deps)); }
   // Class names in the order the windows were created.
@@ -24,6 +26,7 @@ class ApplicationWindows {
 
  private:
   std::vector<std::string> order_;
+  Pictures pictures_;
   std::unique_ptr<TForm1> form1_;
   std::unique_ptr<TForm2> form2_;
   std::unique_ptr<TForm3> form3_;

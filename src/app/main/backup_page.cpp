@@ -1,15 +1,14 @@
 #include "app/main/backup_page.h"
 
-#include <QApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QStyle>
 #include <QVBoxLayout>
 
 #include "app/data/backup.h"
+#include "app/main/pictures.h"
 #include "app/main/side_windows.h"
 
 namespace orvexa::app {
@@ -24,10 +23,7 @@ QWidget* copy_box(const char* title, const char* button_name, const char* path_n
   auto* g = new QGridLayout(box);
   auto* b = new QPushButton(box);
   b->setObjectName(button_name);
-  b->setIcon(QApplication::style()->standardIcon(std::string_view(button_name) == "BitBtn45"
-                                                     ? QStyle::SP_DialogSaveButton
-                                                     : QStyle::SP_DialogOpenButton));
-  b->setIconSize(QSize(32, 32));
+  set_glyph(b, std::string_view(button_name) == "BitBtn45" ? Glyph::Backup : Glyph::Restore, 32);
   b->setFixedSize(56, 48);
   auto* path = new QLineEdit(box);
   path->setObjectName(path_name);

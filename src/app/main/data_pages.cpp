@@ -28,13 +28,14 @@ Page* fill_page(QWidget& form, const char* name, Page* content) {
 }  // namespace
 
 DataPages::DataPages(DataPagesHost host, DataPagesDeps deps)
-    : host_(std::move(host)), deps_(std::move(deps)) {
+    : host_(std::move(host)), deps_(std::move(deps)), pause_(host_.loop) {
   PageContext context{deps_.store, host_.boxes, deps_.ask, [this] { refill_choosers(); }};
   definition_ = fill_page(host_.form, "TabSheet3", new GroupDefinitionPage(context, host_.dates, nullptr));
   editing_ = fill_page(host_.form, "TabSheet4", new GroupEditingPage(context, nullptr));
   BackupPageDeps backup{deps_.store, host_.boxes, deps_.ask, host_.progress,
                         [this] { return data::solar_on(host_.loop.clock().wall_now()); },
-                        host_.close_for_good, {}};
+                        host_.close_for_good,
+                        [this](std::chrono::milliseconds d) { pause_.wait(d); }};
   backup_ = fill_page(host_.form, "TabSheet5", new BackupPage(std::move(backup), nullptr));
   security_ = fill_page(host_.form, "TabSheet6",
                         new SecurityPage(deps_.passwords, deps_.hash_cost, host_.boxes, nullptr));

@@ -13,6 +13,7 @@
 #include "app/campaign/ports.h"
 #include "app/data/contact_store.h"
 #include "app/main/page_dialogs.h"
+#include "app/main/timed_wait.h"
 #include "platform/messaging/loop.h"
 
 class QComboBox;
@@ -68,6 +69,7 @@ class DataPages {
   DataPagesHost host_;
   DataPagesDeps deps_;
   access::StoredPassword stored_;
+  TimedWait pause_;  // the backup and restore pauses
   GroupDefinitionPage* definition_ = nullptr;
   GroupEditingPage* editing_ = nullptr;
   BackupPage* backup_ = nullptr;

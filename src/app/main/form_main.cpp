@@ -15,6 +15,7 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTreeWidget>
+#include <iostream>
 
 #include "app/campaign/campaign_texts.h"
 #include "app/campaign/device_choice.h"
@@ -39,15 +40,8 @@ void pad(QLineEdit* field) {
 }
 }  // namespace
 
-QString persian_font_family() {
-  const QStringList families = QFontDatabase::families();
-  for (const char* wanted : {"Tahoma", "Noto Sans Arabic UI", "Noto Sans Arabic"}) {
-    if (families.contains(QString::fromLatin1(wanted))) return QString::fromLatin1(wanted);
-  }
-  return QString();
-}
-
-TForm1::TForm1(MainWindowDeps deps, QWidget* parent) : QMainWindow(parent), deps_(std::move(deps)) {
+TForm1::TForm1(MainWindowDeps deps, const Pictures& pictures, QWidget* parent)
+    : QMainWindow(parent), deps_(std::move(deps)), pictures_(pictures) {
   setObjectName("Form1");
   setWindowTitle(QString::fromUtf8(kMainCaption));
   setLayoutDirection(Qt::RightToLeft);
@@ -98,6 +92,14 @@ void TForm1::FormCreate() {
   refill_group_chooser();
   Timer4Timer();
   timers_->set_timer(Timer4, 45000ms);
+  report_missing_pictures();
+}
+
+// The program works without its pictures; the operator and the log are told why they are missing.
+void TForm1::report_missing_pictures() {
+  if (pictures_.jpeg_available()) return;
+  std::cerr << picture_text::kJpegMissingLog << '\n';
+  deps_.dialogs.message_box(picture_text::kJpegMissing);
 }
 
 void TForm1::attach_data_pages(DataPagesDeps deps) {

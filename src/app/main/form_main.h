@@ -12,6 +12,7 @@
 #include "app/campaign/message_preparation.h"
 #include "app/main/forms.h"
 #include "app/main/gui_services.h"
+#include "app/main/pictures.h"
 #include "platform/messaging/hidden_window.h"
 
 class QCheckBox;
@@ -36,9 +37,6 @@ class TForm5;
 class TForm7;
 
 inline constexpr const char* kMainCaption = "Orvexa  5.0";  // two blanks before the version
-
-// The font the windows use: Tahoma where installed, else the Persian UI font the set-up installs.
-QString persian_font_family();
 
 struct MainWindowDeps {
   messaging::Loop& loop;
@@ -68,7 +66,8 @@ class TForm1 final : public QMainWindow, public campaign::CampaignView {
   // Timer ids of the window's own timers (on the loop, so tests drive them by the clock).
   enum TimerId : std::uintptr_t { Timer1 = 1, Timer4 = 4, Timer8 = 8, Timer9 = 9, Timer10 = 10 };
 
-  explicit TForm1(MainWindowDeps deps, QWidget* parent = nullptr);
+  // `pictures` outlives the window (ApplicationWindows owns both).
+  TForm1(MainWindowDeps deps, const Pictures& pictures, QWidget* parent = nullptr);
   ~TForm1() override;
 
   void set_side_windows(SideWindows windows) { side_ = windows; }
@@ -135,6 +134,8 @@ class TForm1 final : public QMainWindow, public campaign::CampaignView {
   QWidget* build_about_page();
   QWidget* build_status_bar();
   void build_tree();
+  void show_pictures();
+  void report_missing_pictures();
   void connect_handlers();
   void FormCreate();
   bool write_last_report();
@@ -151,6 +152,7 @@ class TForm1 final : public QMainWindow, public campaign::CampaignView {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
   MainWindowDeps deps_;
+  const Pictures& pictures_;
   campaign::PreCallSettings settings_;  // written by TForm6's controls
   SideWindows side_;
   bool show_splash_ = true;

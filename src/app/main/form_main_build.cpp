@@ -12,7 +12,9 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
+#include <QPainter>
 
 #include "app/campaign/campaign_texts.h"
 #include "app/main/form_main.h"
@@ -52,7 +54,16 @@ void TForm1::build() {
   auto* side = new QVBoxLayout;
   auto* title = named<QWidget>("Panel2", central);
   auto* title_row = new QHBoxLayout(title);
+  auto* emblem = named<QLabel>("Image4", title);
+  QPixmap badge(28, 28);
+  badge.fill(Qt::transparent);
+  QPainter painter(&badge);
+  draw_badge(painter, Glyph::Phone, QRectF(0, 0, 28, 28), QColor(0, 140, 70));
+  emblem->setPixmap(badge);
+  title_row->addStretch();
+  title_row->addWidget(emblem);
   title_row->addWidget(caption("Label2", "( Orvexa )", title));
+  title_row->addStretch();
   side->addWidget(title);
   build_tree();
   side->addWidget(TreeView1);
@@ -79,7 +90,10 @@ void TForm1::build() {
         auto* home = new QVBoxLayout(page);
         auto* picture = caption("Image2", " Orvexa ", page);
         picture->setAlignment(Qt::AlignCenter);
-        picture->setStyleSheet("font-size: 48px; color: rgb(30, 60, 120);");
+        if (QPixmap home_picture = pictures_.picture(Picture::Home); !home_picture.isNull())
+          picture->setPixmap(home_picture);
+        else
+          picture->setStyleSheet("font-size: 48px; color: rgb(30, 60, 120);");
         home->addWidget(picture);
       }
     }
@@ -98,27 +112,49 @@ void TForm1::build() {
   // Outside the visible area: it only takes the focus away from the input controls.
   Button4 = push("Button4", "", nullptr, central);
   Button4->setGeometry(-200, -200, 10, 10);
+  show_pictures();
+}
+
+void TForm1::show_pictures() {
+  set_glyphs(*this, {{"BitBtn9", Glyph::Record}, {"BitBtn10", Glyph::Stop}, {"BitBtn11", Glyph::Play},
+                     {"BitBtn14", Glyph::Record}, {"BitBtn13", Glyph::Stop}, {"BitBtn12", Glyph::Play},
+                     {"Button1", Glyph::Folder}, {"Button2", Glyph::Folder},
+                     {"SpeedButton2", Glyph::Hardware}, {"SpeedButton1", Glyph::Help},
+                     {"SpeedButton31", Glyph::Sliders}, {"SpeedButton5", Glyph::Folder},
+                     {"SpeedButton4", Glyph::Save}, {"SpeedButton3", Glyph::Eraser},
+                     {"BitBtn6", Glyph::Start}, {"BitBtn8", Glyph::Stop}, {"BitBtn7", Glyph::Stop},
+                     {"AboutSiteButton", Glyph::Globe}, {"AboutLatestButton", Glyph::Backup},
+                     {"AboutNoticesButton", Glyph::Book}});
+  set_glyphs(*this, {{"SpeedButton6", Glyph::Info}}, 24);
+  TreeView1->setIconSize(QSize(26, 26));
+  for (QTreeWidgetItemIterator it(TreeView1); *it; ++it)
+    (*it)->setIcon(0, QIcon(node_picture((*it)->data(0, Qt::UserRole).toInt())));
 }
 
 QWidget* TForm1::build_top_panel() {
   auto* panel = named<QWidget>("Panel1", nullptr);
-  panel->setFixedHeight(40);
+  panel->setFixedHeight(56);
+  // The banner lies under the dots, the caption and the about button.
+  auto* banner = named<QLabel>("Image1", panel);
+  banner->setGeometry(0, 0, picture_info(Picture::Banner).width, 56);
+  banner->setPixmap(pictures_.picture(Picture::Banner));
   QLabel* dots[3] = {};
   const char* names[] = {"sa1", "sa2", "sa3"};
   for (int i = 0; i < 3; ++i) {
     dots[i] = caption(names[i], "●", panel);
-    dots[i]->setGeometry(kDotLeft[i], 12, 14, 14);
+    dots[i]->setGeometry(kDotLeft[i], 20, 14, 14);
   }
   sa1 = dots[0];
   sa3 = dots[2];
   imo = caption("imo", "●", panel);
   imo->setStyleSheet("color: rgb(0, 160, 0);");
-  imo->setGeometry(kDotLeft[0], 12, 14, 14);
+  imo->setGeometry(kDotLeft[0], 20, 14, 14);
   imo->setVisible(false);
   auto* activity = caption("Label1", "وضعيت فعاليت", panel);
-  activity->setGeometry(80, 10, 120, 20);
-  auto* about = push("SpeedButton6", "?", nullptr, panel);
-  about->setGeometry(860, 6, 28, 28);
+  activity->setGeometry(80, 18, 120, 20);
+  auto* about = push("SpeedButton6", "", "در باره برنامه", panel);
+  about->setGeometry(862, 12, 32, 32);
+  about->setFlat(true);
   return panel;
 }
 
@@ -283,9 +319,18 @@ QWidget* TForm1::build_operations_page() {
 QWidget* TForm1::build_about_page() {
   auto* page = new QWidget;
   auto* column = new QVBoxLayout(page);
-  column->addWidget(caption("Label20", "شماره نسخه جاري : 5,0", page));
-  column->addWidget(caption("Label21", "تاريخ عرضه : 1388/12/01 ", page));
-  column->addWidget(caption("Label22", " سيستم عامل مورد نياز : Microsoft Windows XP  or  Windows 7", page));
+  auto* heading = new QHBoxLayout;
+  auto* picture = named<QLabel>("Image3", page);
+  picture->setPixmap(pictures_.picture(Picture::About));
+  heading->addWidget(picture);
+  auto* labels = new QVBoxLayout;
+  labels->addStretch();
+  labels->addWidget(caption("Label20", "شماره نسخه جاري : 5,0", page));
+  labels->addWidget(caption("Label21", "تاريخ عرضه : 1388/12/01 ", page));
+  labels->addWidget(caption("Label22", " سيستم عامل مورد نياز : Microsoft Windows XP  or  Windows 7", page));
+  labels->addStretch();
+  heading->addLayout(labels, 1);
+  column->addLayout(heading);
   Memo3 = named<QPlainTextEdit>("Memo3", page);
   Memo3->setPlainText(QString::fromUtf8(
       "اين برنامه با شماره گيري خودکار، پيام صوتي شما را به اعضاي گروه ها مي رساند.\n"

@@ -56,6 +56,7 @@ TForm2::TForm2(QWidget* parent) : FixedDialog("Form2", q(campaign::text::kDevice
   row->addWidget(confirm);
   row->addWidget(cancel);
   layout->addLayout(row);
+  set_glyphs(*this, {{"BitBtn6", Glyph::Check}, {"BitBtn8", Glyph::Cross}});
   connect(lines_, &QComboBox::currentIndexChanged, this, [this] { ComboBoxLinesChange(); });
   connect(confirm, &QPushButton::clicked, this, [this] { BitBtn6Click(); });
   connect(cancel, &QPushButton::clicked, this, [this] { BitBtn8Click(); });
@@ -109,6 +110,7 @@ TForm6::TForm6(campaign::PreCallSettings& target, QWidget* parent)
   layout->addWidget(shutdown_, 3, 0, 1, 3);
   auto* back = button("Button1", "بازگشت", this);
   layout->addWidget(back, 4, 1);
+  set_glyph(back, Glyph::Back);
   connect(back, &QPushButton::clicked, this, &QDialog::accept);
   connect(retry_, &QCheckBox::toggled, this, [this] { read_controls(); });
   connect(shutdown_, &QCheckBox::toggled, this, [this] { read_controls(); });
@@ -122,7 +124,7 @@ void TForm6::read_controls() {
   settings_.shutdown = shutdown_->isChecked();
 }
 
-TForm8::TForm8(messaging::Loop& loop, QWidget* parent)
+TForm8::TForm8(messaging::Loop& loop, const Pictures& pictures, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint),
       timer_(loop, [this](messaging::UINT m, messaging::WPARAM, messaging::LPARAM) {
         if (m == messaging::WM_TIMER) {
@@ -135,9 +137,11 @@ TForm8::TForm8(messaging::Loop& loop, QWidget* parent)
   setFixedSize(411, 315);
   setStyleSheet("background-color: rgb(30, 60, 120); color: white;");
   auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
   auto* picture = label("Image1", " Orvexa ", this);
   picture->setAlignment(Qt::AlignCenter);
-  picture->setStyleSheet("font-size: 40px;");
+  if (QPixmap splash = pictures.picture(Picture::Splash); !splash.isNull()) picture->setPixmap(splash);
+  else picture->setStyleSheet("font-size: 40px;");
   layout->addWidget(picture);
 }
 
@@ -146,15 +150,19 @@ void TForm8::showEvent(QShowEvent* event) {
   timer_.set_timer(1, kShowTime);
 }
 
-TForm9::TForm9(QWidget* parent) : FixedDialog("Form9", "راهنما", parent) {
+TForm9::TForm9(const Pictures& pictures, QWidget* parent) : FixedDialog("Form9", "راهنما", parent) {
   setFixedSize(500, 414);
   auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
   auto* page = label("Image1",
                      "1. پيام آغازين و پيام اصلي را ضبط و يا انتخاب نماييد\n"
                      "2. شماره، گروه و يا کليه گروه ها را انتخاب نماييد\n"
                      "3. دکمه انجام عمليات را فشار دهيد",
                      this);
   page->setWordWrap(true);
+  // Without the picture the same steps are shown as text.
+  if (QPixmap help = pictures.picture(Picture::Help); !help.isNull()) page->setPixmap(help);
+  else page->setContentsMargins(12, 12, 12, 12);
   layout->addWidget(page);
 }
 

@@ -8,6 +8,7 @@
 
 #include "app/campaign/ports.h"
 #include "app/campaign/pre_call_settings.h"
+#include "app/main/pictures.h"
 #include "platform/messaging/hidden_window.h"
 
 class QCheckBox;
@@ -58,7 +59,7 @@ class TForm6 final : public FixedDialog {
 class TForm8 final : public QDialog {
  public:
   static constexpr std::chrono::milliseconds kShowTime{1500};
-  TForm8(messaging::Loop& loop, QWidget* parent = nullptr);
+  TForm8(messaging::Loop& loop, const Pictures& pictures, QWidget* parent = nullptr);
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -69,7 +70,7 @@ class TForm8 final : public QDialog {
 
 class TForm9 final : public FixedDialog {
  public:
-  explicit TForm9(QWidget* parent = nullptr);
+  explicit TForm9(const Pictures& pictures, QWidget* parent = nullptr);
 };
 
 

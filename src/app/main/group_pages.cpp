@@ -15,6 +15,7 @@
 #include "app/main/key_rules.h"
 #include "app/main/member_dates_dialog.h"
 #include "app/main/member_table_model.h"
+#include "app/main/pictures.h"
 
 namespace orvexa::app {
 
@@ -143,6 +144,7 @@ QWidget* GroupDefinitionPage::build_group_box() {
   g->addWidget(DBLookupComboBox3, 1, 1);
   auto* choose = button("BitBtn1", "انتخاب", box);
   g->addWidget(choose, 1, 2);
+  set_glyphs(*this, {{"BitBtn3", Glyph::Plus}, {"BitBtn1", Glyph::Search}});
   connect(create, &QPushButton::clicked, this, [this] { BitBtn3Click(); });
   connect(choose, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
   return box;
@@ -158,8 +160,8 @@ QWidget* GroupDefinitionPage::build_entry_box() {
   Edit7 = field("Edit7", 15, box);
   Button3 = button("Button3", "   درج   ", box);
   Button3->setAutoDefault(false);
-  Image37 = named<QLabel>("Image37", box, QString::fromUtf8("✔"));
-  Image37->setStyleSheet("color: rgb(0, 140, 0); font-weight: bold;");
+  Image37 = named<QLabel>("Image37", box);
+  Image37->setPixmap(glyph_pixmap(Glyph::Check, 18));
   Image37->setVisible(false);
   auto* insert = button("BitBtn2", "ثبت اطلاعات", box);
   g->addWidget(label(":                       نام ", box), 0, 0);
@@ -190,6 +192,7 @@ QWidget* GroupDefinitionPage::build_entry_box() {
   setTabOrder(Edit2, Button3);
   setTabOrder(Button3, Edit7);
   setTabOrder(Edit7, insert);
+  set_glyphs(*this, {{"Button3", Glyph::Calendar}, {"BitBtn2", Glyph::AddPerson}});
   connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
   connect(insert, &QPushButton::clicked, this, [this] { BitBtn2Click(); });
   return box;
@@ -309,6 +312,8 @@ GroupEditingPage::GroupEditingPage(PageContext context, QWidget* parent)
                       {"DBNavigator3", "حذف رکورد جاري"}};
   for (const Nav& n : navs) navigators->addWidget(button(n.name, n.text, this));
   column->addLayout(navigators);
+  set_glyphs(*this, {{"BitBtn4", Glyph::Trash}, {"BitBtn5", Glyph::Search}, {"DBNavigator1", Glyph::Pencil},
+                     {"DBNavigator2", Glyph::Check}, {"DBNavigator3", Glyph::Trash}});
   connect(drop, &QPushButton::clicked, this, [this] { BitBtn4Click(); });
   connect(choose, &QPushButton::clicked, this, [this] { BitBtn5Click(); });
   connect(findChild<QPushButton*>("DBNavigator1"), &QPushButton::clicked, this, [this] { DBNavigator1Click(); });

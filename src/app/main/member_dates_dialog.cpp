@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "app/main/key_rules.h"
+#include "app/main/pictures.h"
 
 namespace orvexa::app {
 
@@ -91,6 +92,8 @@ TForm3::TForm3(QWidget* parent)
   auto* cancel = new QPushButton(QString::fromUtf8(" انصراف"), this);
   cancel->setObjectName("Button2");
   for (auto* b : {confirm, cancel}) b->setAutoDefault(false);
+  set_glyph(confirm, Glyph::Check);
+  set_glyph(cancel, Glyph::Cross);
   buttons->addWidget(confirm);
   buttons->addWidget(cancel);
   column->addLayout(buttons);

@@ -9,6 +9,7 @@
 
 #include "app/access/access_messages.h"
 #include "app/main/key_rules.h"
+#include "app/main/pictures.h"
 
 namespace orvexa::app {
 
@@ -46,6 +47,7 @@ SecurityPage::SecurityPage(access::PasswordLocations where, access::HashCost cos
   column->addStretch();
   auto refused = [this] { boxes_.message_box(access::text::kDigitsOnly); };
   KeyRule::install(Edit19, {is_ascii_digit, refused, [this] { Edit20->setFocus(); }});
+  set_glyphs(*this, {{"BitBtn15", Glyph::Lock}, {"BitBtn16", Glyph::Unlock}});
   KeyRule::install(Edit20, {is_ascii_digit, refused, [this] { BitBtn15Click(); }});
   connect(set, &QPushButton::clicked, this, [this] { BitBtn15Click(); });
   connect(remove, &QPushButton::clicked, this, [this] { BitBtn16Click(); });

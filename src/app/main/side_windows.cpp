@@ -10,6 +10,7 @@
 
 #include "app/data/backup.h"
 #include "app/main/key_rules.h"
+#include "app/main/pictures.h"
 
 namespace orvexa::app {
 
@@ -59,6 +60,7 @@ TForm4::TForm4(QWidget* parent)
   row->addWidget(confirm);
   row->addWidget(cancel);
   column->addLayout(row);
+  set_glyphs(*this, {{"Button1", Glyph::Check}, {"Button2", Glyph::Cross}});
   KeyRule::install(Edit1, {{}, {}, [this] { Button1Click(); }});
   connect(confirm, &QPushButton::clicked, this, [this] { Button1Click(); });
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);

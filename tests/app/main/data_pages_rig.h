@@ -77,11 +77,12 @@ struct DataRig {
   data::ContactStore store{folder};
   std::unique_ptr<ApplicationWindows> windows;
 
-  explicit DataRig(bool show = true) {
+  // `formats`: which image formats the pictures may use (default: what Qt can decode).
+  explicit DataRig(bool show = true, FormatProbe formats = {}) {
     application();
     EXPECT_TRUE(store.open().ok);
     windows = std::make_unique<ApplicationWindows>(
-        MainWindowDeps{loop, line, voice, members, boxes, files, shell, folder});
+        MainWindowDeps{loop, line, voice, members, boxes, files, shell, folder}, std::move(formats));
     windows->attach_data({store, ask, {{folder / "etc"}, folder}, access::HashCost::minimum()});
     form().set_show_splash(false);
     if (show) {
