@@ -13,27 +13,22 @@ extern "C" {
 namespace orvexa::sip {
 namespace {
 
-constexpr auto kFrame = std::chrono::milliseconds(20);
 constexpr std::uint16_t kRtpPortMin = 10000, kRtpPortMax = 40000;
+constexpr std::size_t kMaxDatagram = 1500;
 
 }  // namespace
 
-struct CallMedia::Timer {
-  ::tmr tmr;
-  Timer() { tmr_init(&tmr); }
-  ~Timer() { tmr_cancel(&tmr); }
-};
-
-CallMedia::CallMedia(std::shared_ptr<OutboundAudio> outbound, MediaEvents events, DtmfMode dtmf,
-                     std::chrono::seconds rtp_timeout)
-    : outbound_(std::move(outbound)),
+CallMedia::CallMedia(MediaClock& clock, std::shared_ptr<OutboundAudio> outbound,
+                     MediaEvents events, DtmfMode dtmf, std::chrono::seconds rtp_timeout)
+    : clock_(clock),
+      outbound_(std::move(outbound)),
       events_(std::move(events)),
       dtmf_(dtmf),
       rtp_timeout_(rtp_timeout),
-      timer_(std::make_unique<Timer>()) {}
+      remote_sa_(std::make_unique<::sa>()) {}
 
 CallMedia::~CallMedia() {
-  timer_.reset();
+  clock_.remove(*this);
   rtp_.reset();
   jbuf_.reset();
 }
@@ -48,11 +43,16 @@ int CallMedia::open(const std::string& local_ip) {
                    nullptr, this);
   rtp_ = adopt(rs);
   if (err != 0) return err;
+  // Each datagram is read into a buffer of this size; libre's default is 8 KiB, far more than
+  // any frame we accept, and it is allocated anew for every packet.
+  udp_rxsz_set(static_cast<::udp_sock*>(rtp_sock(rtp_.get())), kMaxDatagram);
   ::jbuf* jb = nullptr;
   err = jbuf_alloc(&jb, 1, 10);
   jbuf_ = adopt(jb);
+  if (err != 0) return err;
+  packet_ = adopt(mbuf_alloc(RTP_HEADER_SIZE + 4 * kSamplesPerFrame));
   timestamp_base_ = rand_u32();
-  return err;
+  return packet_ ? 0 : ENOMEM;
 }
 
 std::uint16_t CallMedia::local_port() const {
@@ -63,6 +63,7 @@ void CallMedia::start(const RemoteMedia& remote, const Negotiated& chosen) {
   chosen_ = chosen;
   remote_address_ = remote.address;
   remote_port_ = remote.port;
+  if (sa_set_str(remote_sa_.get(), remote_address_.c_str(), remote_port_) != 0) *remote_sa_ = ::sa{};
   remote_direction_ = remote.direction;
   rtp_filter_.set_payload_types(chosen.pt, chosen.telephone_event_pt);
   use_events_out_ = chosen.telephone_event_pt >= 0 && dtmf_ != DtmfMode::Inband;
@@ -70,15 +71,13 @@ void CallMedia::start(const RemoteMedia& remote, const Negotiated& chosen) {
   if (inband_in && !detector_) detector_ = std::make_unique<dsp::DtmfDetector>();
   if (!inband_in) detector_.reset();
   if (running_) return;
-  running_ = true;
+  running_ = clock_.add(*this) == 0;
   last_rx_ = std::chrono::steady_clock::now();
-  next_ = last_rx_ + kFrame;
-  schedule();
 }
 
 void CallMedia::stop() {
   running_ = false;
-  tmr_cancel(&timer_->tmr);
+  clock_.remove(*this);
 }
 
 bool CallMedia::send_keys(std::string_view keys) {
@@ -102,31 +101,18 @@ std::uint64_t CallMedia::now_ms() const {
                                         .count());
 }
 
-void CallMedia::schedule() {
-  const auto now = std::chrono::steady_clock::now();
-  // A late tick is not made up twice over: after a stall we start counting from now.
-  if (next_ + 5 * kFrame < now) next_ = now;
-  const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(next_ - now);
-  tmr_start(&timer_->tmr, wait.count() > 0 ? static_cast<std::uint64_t>(wait.count()) : 0,
-            &CallMedia::on_tick, this);
-}
-
-void CallMedia::on_tick(void* arg) { static_cast<CallMedia*>(arg)->tick(); }
-
-void CallMedia::tick() {
-  next_ += kFrame;
+void CallMedia::frame() {
   send_frame();
   receive_frame();
   ++tick_;
-  const bool on_hold = remote_direction_ == MediaDirection::SendOnly ||
-                       remote_direction_ == MediaDirection::Inactive;
+  // Silence is expected while either side holds: only a two-way call must keep hearing RTP.
+  const bool on_hold = remote_direction_ != MediaDirection::SendRecv ||
+                       (direction_ != MediaDirection::SendRecv && direction_ != MediaDirection::RecvOnly);
   if (rtp_timeout_.count() > 0 && !on_hold &&
       std::chrono::steady_clock::now() - last_rx_ > rtp_timeout_) {
-    running_ = false;
+    stop();
     if (events_.silent_too_long) events_.silent_too_long();  // may destroy us: return at once
-    return;
   }
-  schedule();
 }
 
 void CallMedia::send_frame() {
@@ -140,28 +126,27 @@ void CallMedia::send_frame() {
     }
   }
   if (direction_ == MediaDirection::RecvOnly || direction_ == MediaDirection::Inactive) return;
-  ::sa dst{};
-  if (sa_set_str(&dst, remote_address_.c_str(), remote_port_) != 0 || remote_port_ == 0) return;
+  if (!sa_isset(remote_sa_.get(), SA_ALL) || !packet_) return;
 
-  ReRef<::mbuf> mb = adopt(mbuf_alloc(RTP_HEADER_SIZE + kSamplesPerFrame));
-  if (!mb) return;
+  ::mbuf* mb = packet_.get();
   mb->pos = mb->end = RTP_HEADER_SIZE;
   const std::uint32_t ts = timestamp_base_ + tick_ * kSamplesPerFrame;
   const auto key = keys_.tick(tick_);
   if (key && chosen_.telephone_event_pt >= 0) {
     std::uint8_t ev[4];
     encode_telephone_event(key->event, ev);
-    mbuf_write_mem(mb.get(), ev, sizeof ev);
+    mbuf_write_mem(mb, ev, sizeof ev);
     mb->pos = RTP_HEADER_SIZE;
-    rtp_send(rtp_.get(), &dst, false, key->marker, static_cast<std::uint8_t>(chosen_.telephone_event_pt),
-             timestamp_base_ + key->started_tick * kSamplesPerFrame, mb.get());
+    rtp_send(rtp_.get(), remote_sa_.get(), false, key->marker,
+             static_cast<std::uint8_t>(chosen_.telephone_event_pt),
+             timestamp_base_ + key->started_tick * kSamplesPerFrame, mb);
   } else {
     std::array<std::uint8_t, kSamplesPerFrame> coded{};
     g711_encode(chosen_.codec, pcm, coded);
-    mbuf_write_mem(mb.get(), coded.data(), coded.size());
+    mbuf_write_mem(mb, coded.data(), coded.size());
     mb->pos = RTP_HEADER_SIZE;
-    rtp_send(rtp_.get(), &dst, false, frames_sent_ == 0, static_cast<std::uint8_t>(chosen_.pt), ts,
-             mb.get());
+    rtp_send(rtp_.get(), remote_sa_.get(), false, frames_sent_ == 0,
+             static_cast<std::uint8_t>(chosen_.pt), ts, mb);
   }
   ++frames_sent_;
   const auto now = std::chrono::steady_clock::now();
@@ -190,9 +175,7 @@ void CallMedia::on_rtp(const ::sa* src, const ::rtp_header* hdr, ::mbuf* mb, voi
   auto* self = static_cast<CallMedia*>(arg);
   if (!self->running_ || hdr == nullptr || mb == nullptr) return;
   // Only the address the far end's description named may speak into the call.
-  ::sa expected{};
-  if (sa_set_str(&expected, self->remote_address_.c_str(), self->remote_port_) != 0 ||
-      !sa_cmp(src, &expected, SA_ADDR))
+  if (!sa_isset(self->remote_sa_.get(), SA_ADDR) || !sa_cmp(src, self->remote_sa_.get(), SA_ADDR))
     return;
   const auto kind = self->rtp_filter_.classify(hdr->ssrc, hdr->pt, self->now_ms());
   if (kind == RtpSourceFilter::Kind::Dropped) return;

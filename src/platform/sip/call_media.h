@@ -12,6 +12,7 @@
 
 #include "platform/sip/call_audio.h"
 #include "platform/sip/digit_sender.h"
+#include "platform/sip/media_clock.h"
 #include "platform/sip/re_ref.h"
 #include "platform/sip/rtp_payload.h"
 #include "platform/sip/sdp.h"
@@ -36,10 +37,11 @@ struct MediaEvents {
   std::function<void()> silent_too_long;        // no RTP for the rtp timeout
 };
 
-class CallMedia {
+// Paced by the SIP thread's media clock, which it joins while running.
+class CallMedia final : private MediaClock::Member {
  public:
-  CallMedia(std::shared_ptr<OutboundAudio> outbound, MediaEvents events, DtmfMode dtmf,
-            std::chrono::seconds rtp_timeout);
+  CallMedia(MediaClock& clock, std::shared_ptr<OutboundAudio> outbound, MediaEvents events,
+            DtmfMode dtmf, std::chrono::seconds rtp_timeout);
   ~CallMedia();
   CallMedia(const CallMedia&) = delete;
   CallMedia& operator=(const CallMedia&) = delete;
@@ -64,13 +66,12 @@ class CallMedia {
 
  private:
   static void on_rtp(const ::sa* src, const ::rtp_header* hdr, ::mbuf* mb, void* arg);
-  static void on_tick(void* arg);
-  void schedule();
-  void tick();
+  void frame() override;
   void send_frame();
   void receive_frame();
   std::uint64_t now_ms() const;
 
+  MediaClock& clock_;
   std::shared_ptr<OutboundAudio> outbound_;
   MediaEvents events_;
   DtmfMode dtmf_;
@@ -78,8 +79,8 @@ class CallMedia {
   std::string local_ip_;
   ReRef<::rtp_sock> rtp_;
   ReRef<::jbuf> jbuf_;
-  struct Timer;
-  std::unique_ptr<Timer> timer_;
+  ReRef<::mbuf> packet_;            // reused for every frame sent
+  std::unique_ptr<::sa> remote_sa_;  // the far end's RTP address, parsed once per start()
   std::unique_ptr<dsp::DtmfDetector> detector_;
   std::unique_ptr<dsp::DtmfGenerator> generator_;
   std::deque<std::int16_t> inband_out_;
@@ -95,7 +96,6 @@ class CallMedia {
   bool use_events_out_ = false;
   std::uint32_t tick_ = 0;
   std::uint32_t timestamp_base_ = 0;
-  std::chrono::steady_clock::time_point next_;
   std::chrono::steady_clock::time_point last_send_{};
   std::chrono::steady_clock::time_point last_rx_;
   std::uint64_t frames_sent_ = 0;

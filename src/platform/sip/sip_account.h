@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 
+#include "platform/sip/media_clock.h"
 #include "platform/sip/re_ref.h"
 #include "platform/sip/registration.h"
 #include "platform/sip/sip_config.h"
@@ -16,6 +17,7 @@
 struct sip;
 struct sipreg;
 struct sipsess_sock;
+struct sipevent_sock;
 struct sip_msg;
 struct dnsc;
 
@@ -45,9 +47,14 @@ class SipAccount {
   static int on_auth(char** user, char** pass, const char* realm, void* arg);
   ::sip* stack() const { return sip_.get(); }
   ::sipsess_sock* sessions() const { return sessions_.get(); }
+  // Paces the media of this line's calls.
+  MediaClock& media_clock() { return media_clock_; }
+  // Subscriptions of this line: the NOTIFYs that follow our REFERs arrive here.
+  ::sipevent_sock* subscriptions() const { return subscriptions_.get(); }
 
  private:
   static void on_register_response(int err, const ::sip_msg* msg, void* arg);
+  static bool on_subscribe(const ::sip_msg* msg, void* arg);
   static void on_connect(const ::sip_msg* msg, void* arg);
   int bind_transport();
   int start_registration();
@@ -63,7 +70,9 @@ class SipAccount {
   ReRef<::dnsc> dns_;
   ReRef<::sip> sip_;
   ReRef<::sipsess_sock> sessions_;
+  ReRef<::sipevent_sock> subscriptions_;
   ReRef<::sipreg> reg_;
+  MediaClock media_clock_;
 };
 
 }  // namespace orvexa::sip

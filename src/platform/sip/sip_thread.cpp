@@ -1,5 +1,10 @@
 #include "platform/sip/sip_thread.h"
 
+#include <pthread.h>
+#include <sched.h>
+#include <sys/resource.h>
+
+#include <algorithm>
 #include <future>
 #include <memory>
 
@@ -46,6 +51,16 @@ class LibreProcessUse {
   }
 };
 
+// libre indexes its descriptor table by descriptor number and sizes it at 1024 unless told
+// otherwise, so a process with many files open could no longer add a call's RTP socket. We
+// size it to the process's descriptor limit (bounded, as the table costs memory per slot).
+int table_size() {
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+    return SipThread::kMaxDescriptors;
+  return static_cast<int>(std::clamp<rlim_t>(limit.rlim_cur, 1024, SipThread::kMaxDescriptors));
+}
+
 }  // namespace
 
 SipThread::SipThread() : thread_([this] { thread_main(); }) {
@@ -67,9 +82,22 @@ bool SipThread::running() const {
   return accepting_;
 }
 
-bool SipThread::post(std::function<void()> task) {
+struct SipThread::PaceTimer {
+  ::tmr tmr;
+  PaceTimer() { tmr_init(&tmr); }
+  ~PaceTimer() { tmr_cancel(&tmr); }
+};
+
+bool SipThread::post(std::function<void()> task) { return enqueue({std::move(task), false}); }
+
+bool SipThread::post_setup(std::function<void()> task) {
+  return enqueue({std::move(task), true});
+}
+
+bool SipThread::enqueue(Task task) {
   std::lock_guard lock(mutex_);
   if (!accepting_) return false;
+  // An empty queue means no wake-up is pending: neither a queue message nor the pace timer.
   const bool wake = tasks_.empty();
   tasks_.push_back(std::move(task));
   // One wake-up per batch keeps the queue's pipe from filling under a burst of commands.
@@ -106,16 +134,38 @@ void SipThread::on_queue(int id, void*, void* arg) {
   self->drain();
 }
 
+void SipThread::on_pace(void* arg) { static_cast<SipThread*>(arg)->drain(); }
+
 void SipThread::drain() {
-  std::deque<std::function<void()>> batch;
+  std::deque<Task> batch;
   {
     std::lock_guard lock(mutex_);
     batch.swap(tasks_);
   }
-  for (auto& task : batch) task();
+  while (!batch.empty()) {
+    if (batch.front().setup) {
+      const auto now = std::chrono::steady_clock::now();
+      if (now < next_setup_) {
+        // Too soon: the rest waits, ahead of anything posted meanwhile, for the pace timer.
+        std::lock_guard lock(mutex_);
+        tasks_.insert(tasks_.begin(), std::make_move_iterator(batch.begin()),
+                      std::make_move_iterator(batch.end()));
+        const auto wait = std::chrono::ceil<std::chrono::milliseconds>(next_setup_ - now);
+        tmr_start(&pace_->tmr, static_cast<std::uint64_t>(wait.count()), &SipThread::on_pace, this);
+        return;
+      }
+      next_setup_ = now + kSetupSpacing;
+    }
+    Task task = std::move(batch.front());
+    batch.pop_front();
+    task.run();
+  }
 }
 
 void SipThread::thread_main() {
+  sched_param param{};
+  param.sched_priority = kRealtimePriority;
+  const bool realtime = pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0;
   int err = LibreProcessUse::acquire();
   const bool acquired = err == 0;
   bool thread_ready = false;
@@ -123,7 +173,11 @@ void SipThread::thread_main() {
     err = re_thread_init();
     thread_ready = err == 0;
   }
+  // Before the first descriptor is watched: only the first sizing counts.
+  if (err == 0) err = fd_setsize(table_size());
   ReRef<::mqueue> queue;
+  auto pace = std::make_unique<PaceTimer>();
+  pace_ = pace.get();
   if (err == 0) {
     ::mqueue* raw = nullptr;
     err = mqueue_alloc(&raw, &SipThread::on_queue, this);
@@ -132,6 +186,7 @@ void SipThread::thread_main() {
   {
     std::lock_guard lock(mutex_);
     start_error_ = err;
+    realtime_ = realtime;
     queue_ = queue.get();
     accepting_ = err == 0;
     started_ = true;
@@ -145,6 +200,8 @@ void SipThread::thread_main() {
     queue_ = nullptr;
   }
   queue.reset();
+  pace.reset();
+  pace_ = nullptr;
   if (thread_ready) re_thread_close();
   if (acquired) LibreProcessUse::release();
 }
