@@ -105,9 +105,8 @@ void CallMedia::frame() {
   send_frame();
   receive_frame();
   ++tick_;
-  // Silence is expected while either side holds: only a two-way call must keep hearing RTP.
-  const bool on_hold = remote_direction_ != MediaDirection::SendRecv ||
-                       (direction_ != MediaDirection::SendRecv && direction_ != MediaDirection::RecvOnly);
+  const bool on_hold = remote_direction_ == MediaDirection::SendOnly ||
+                       remote_direction_ == MediaDirection::Inactive;
   if (rtp_timeout_.count() > 0 && !on_hold &&
       std::chrono::steady_clock::now() - last_rx_ > rtp_timeout_) {
     stop();
