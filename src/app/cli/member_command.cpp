@@ -16,6 +16,7 @@ struct MemberOptions {
   std::vector<std::string> instalments;
   std::string filter, date, file;
   bool local = false;
+  bool as_typed = false;
 };
 
 // "MM/DD" into the dialog's month and day fields (Persian digits accepted).
@@ -29,7 +30,7 @@ std::optional<data::DateFields> date_fields(const std::string& text) {
 
 std::optional<data::MemberEntry> entry_from(const MemberOptions& o, std::ostream& err) {
   data::MemberEntry entry{o.name, o.family, data::ascii_digits(o.shsh), data::ascii_digits(o.code),
-                          data::ascii_digits(o.phone)};
+                          o.phone};
   auto birthday = date_fields(o.birthday), marriage = date_fields(o.marriage),
        contract = date_fields(o.contract);
   if (!birthday || !marriage || !contract) {
@@ -74,6 +75,14 @@ std::optional<data::Group> chosen_group(CliContext& context, data::ContactStore&
 int add_member(CliContext& context, const MemberOptions& o) {
   auto entry = entry_from(o, context.streams.err);
   if (!entry) return kExitBadArguments;
+  if (!o.as_typed) {
+    auto number = data::dialable_number(o.phone, o.local);
+    if (!number) {
+      context.streams.err << "orvexa member add: " << o.phone << ": no usable telephone number\n";
+      return kExitFailed;
+    }
+    entry->num = *number;
+  }
   auto store = open_contacts(context);
   if (!store) return kExitFailed;
   auto group = chosen_group(context, *store, o.group);
@@ -162,6 +171,9 @@ void register_member_command(CLI::App& app, CommandSet& commands) {
   add->add_option("--contract", o->contract, "MM/DD");
   add->add_option("--instalment", o->instalments, "MM/DD, repeatable (up to 12)");
   add->add_option("--last-instalment", o->last_instalment, "YYYY/MM/DD");
+  add->add_flag("--local", o->local, "Write a +98/0098 number in the 0 form");
+  add->add_flag("--as-typed", o->as_typed,
+                "Store the number exactly as given, as the member page does");
 
   CLI::App* list = with_group(commands.add(*member, "list", "List members, optionally filtered",
                                            [o](CliContext& c) { return list_members(c, *o); }));

@@ -18,6 +18,7 @@ QString qt(const std::string& text) { return QString::fromStdString(text); }
 
 // Other processes may hold the file: wait for their lock rather than fail at once.
 constexpr const char* kConnectOptions = "QSQLITE_BUSY_TIMEOUT=5000";
+constexpr const char* kCacheSize = "pragma cache_size = -16384";
 
 }  // namespace
 
@@ -81,6 +82,9 @@ OpenStatus ContactStore::open() {
   db.setDatabaseName(qt(database_path_.string()));
   db.setConnectOptions(kConnectOptions);
   if (!db.open()) return refuse(utf8(db.lastError().text()));
+  // Room for a large group's date indexes and filtered rows (SQLite's default is 2 MB), so a
+  // campaign start that filters again reads them from memory.
+  exec(kCacheSize);
   if (fresh) {
     if (!db.transaction() ||
         !exec("create table groups (code int, gname varchar(50), gcode varchar(50))") ||
@@ -95,6 +99,8 @@ OpenStatus ContactStore::open() {
       !check.next())
     return refuse(utf8(check.lastError().text()));
   if (check.value(0).toInt() != 1) return refuse("no groups table");
+  check.finish();
+  index_existing_tables();
   return {true, false, {}};
 }
 
@@ -181,7 +187,8 @@ CreateGroupOutcome ContactStore::create_group(const std::string& name) {
     last_error_ = utf8(insert.lastError().text());
     stored = false;
   }
-  stored = stored && exec(create_member_table_sql(*quoted_table(gcode))) && db.commit();
+  stored = stored && exec(create_member_table_sql(*quoted_table(gcode))) &&
+           create_date_indexes(gcode) && db.commit();
   if (!stored) {
     db.rollback();
     outcome.error = last_error_;

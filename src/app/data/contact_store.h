@@ -104,12 +104,23 @@ class ContactStore {
   bool exec(const QString& sql);
   bool has_table(const std::string& name);
   OpenStatus refuse(const std::string& why);
+  // The indexes on the date columns that the filter compares (made when missing, so that files
+  // from older versions gain them); dropped around a large import and made again after it.
+  bool create_date_indexes(const std::string& gcode);
+  bool drop_date_indexes(const std::string& gcode);
+  void index_existing_tables();
+  bool insert_raw(const QString& table, std::vector<Member>& rows, int first_id);
 
   std::filesystem::path database_path_;
   QString connection_;
   std::function<void()> close_datasets_;
   std::string last_error_;
 };
+
+// The member table's columns in table order.
+inline constexpr const char* kMemberColumns =
+    "id,name,family,shsh,cod,num,tart,tarezd,targ,tar1,tar2,tar3,tar4,tar5,tar6,tar7,tar8,tar9,"
+    "tar10,tar11,tar12,tare";
 
 // A digit-named table quoted for SQL; nullopt for a name that is not all digits.
 std::optional<QString> quoted_table(const std::string& gcode);

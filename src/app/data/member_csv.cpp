@@ -12,8 +12,6 @@ constexpr std::array<const char*, 22> kColumns = {
     "id",   "name", "family", "shsh", "cod",  "num",  "tart",  "tarezd", "targ",  "tar1",  "tar2",
     "tar3", "tar4", "tar5",   "tar6", "tar7", "tar8", "tar9",  "tar10",  "tar11", "tar12", "tare"};
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-
 std::string trimmed(std::string_view text) {
   auto blank = [](unsigned char c) { return c == ' ' || c == '\t'; };
   while (!text.empty() && blank(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
@@ -132,29 +130,6 @@ std::string ascii_digits(std::string_view text) {
   return out;
 }
 
-std::optional<std::string> dialable_number(std::string_view text, bool local) {
-  std::string number;
-  const std::string ascii = ascii_digits(text);
-  for (std::size_t i = 0; i < ascii.size(); ++i) {
-    const char c = ascii[i];
-    if (c == ' ' || c == '\t' || c == '-' || c == '.' || c == '(' || c == ')' || c == '[' ||
-        c == ']')
-      continue;
-    if (c == '\xC2' && i + 1 < ascii.size() && ascii[i + 1] == '\xA0') {  // no-break space
-      ++i;
-      continue;
-    }
-    number += c;
-  }
-  const bool plus = !number.empty() && number.front() == '+';
-  const std::string_view digits = std::string_view(number).substr(plus ? 1 : 0);
-  if (digits.empty() || !std::all_of(digits.begin(), digits.end(), is_digit)) return std::nullopt;
-  if (local && plus && digits.starts_with("98")) number = "0" + std::string(digits.substr(2));
-  else if (local && !plus && digits.starts_with("0098")) number = "0" + std::string(digits.substr(4));
-  if (number.size() > 15 || number == "0") return std::nullopt;
-  return number;
-}
-
 PreparedImport prepare_import(std::string_view csv_text, bool local) {
   PreparedImport prepared;
   CsvParse parse = parse_csv(csv_text);
@@ -169,13 +144,14 @@ PreparedImport prepare_import(std::string_view csv_text, bool local) {
     return prepared;
   }
   if (!prepared.error.empty()) return prepared;
+  const PhoneNumberReader phone;
   for (std::size_t r = 1; r < parse.records.size(); ++r) {
     const CsvRecord& record = parse.records[r];
     auto field = [&](std::size_t column) -> std::string {
       const int at = where[column];
       return at >= 0 && static_cast<std::size_t>(at) < record.fields.size() ? record.fields[at] : "";
     };
-    auto number = dialable_number(field(5), local);
+    auto number = phone.read(field(5), local);
     if (!number) {
       prepared.skipped.push_back({record.line, "no usable telephone number"});
       continue;

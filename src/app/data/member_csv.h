@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/data/member.h"
+#include "app/data/phone_number.h"
 
 namespace orvexa::data {
 
@@ -30,10 +31,6 @@ CsvParse parse_csv(std::string_view text);
 
 // Persian (U+06F0..) and Arabic-Indic (U+0660..) digits become ASCII; everything else stays.
 std::string ascii_digits(std::string_view text);
-
-// Blanks, dashes, dots and brackets dropped; "+98"/"0098" kept unless `local` asks for the
-// "0" form; nullopt when what is left is not a dialable number of at most 15 characters.
-std::optional<std::string> dialable_number(std::string_view text, bool local);
 
 struct ImportProblem {
   int line = 0;

@@ -1,21 +1,16 @@
 // The member-table half of ContactStore: counts, lists and row changes on one group's table.
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QSqlRecord>
 #include <QVariant>
 
 #include "app/data/contact_store.h"
 #include "app/data/data_messages.h"
+#include "app/data/sqlite_handle.h"
 
 namespace orvexa::data {
 namespace {
 
-std::string utf8(const QVariant& value) { return value.toString().toStdString(); }
 QString qt(const std::string& text) { return QString::fromStdString(text); }
-
-constexpr const char* kMemberColumns =
-    "id,name,family,shsh,cod,num,tart,tarezd,targ,tar1,tar2,tar3,tar4,tar5,tar6,tar7,tar8,tar9,"
-    "tar10,tar11,tar12,tare";
 
 void bind_filter(QSqlQuery& query, const MemberFilter* filter) {
   if (!filter) return;
@@ -29,20 +24,21 @@ QString where_clause(const MemberFilter* filter) {
   return filter ? " where " + QString::fromStdString(filter->sql_where()) : QString();
 }
 
-Member member_from_query(const QSqlQuery& query) {
+std::string column_text(sqlite3_stmt* row, int column) {
+  const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(row, column));
+  return text ? std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(row, column)))
+              : std::string();
+}
+
+Member member_from_row(sqlite3_stmt* row) {
   Member m;
-  m.row = query.value(0).toLongLong();
-  m.id = query.value(1).toInt();
-  m.name = utf8(query.value(2));
-  m.family = utf8(query.value(3));
-  m.shsh = utf8(query.value(4));
-  m.cod = utf8(query.value(5));
-  m.num = utf8(query.value(6));
-  m.tart = utf8(query.value(7));
-  m.tarezd = utf8(query.value(8));
-  m.targ = utf8(query.value(9));
-  for (int i = 0; i < 12; ++i) m.tar[static_cast<std::size_t>(i)] = utf8(query.value(10 + i));
-  m.tare = utf8(query.value(22));
+  m.row = sqlite3_column_int64(row, 0);
+  m.id = sqlite3_column_int(row, 1);
+  for (auto [field, column] : {std::pair{&m.name, 2}, {&m.family, 3}, {&m.shsh, 4}, {&m.cod, 5},
+                               {&m.num, 6}, {&m.tart, 7}, {&m.tarezd, 8}, {&m.targ, 9}})
+    *field = column_text(row, column);
+  for (int i = 0; i < 12; ++i) m.tar[static_cast<std::size_t>(i)] = column_text(row, 10 + i);
+  m.tare = column_text(row, 22);
   return m;
 }
 
@@ -80,21 +76,32 @@ std::optional<long long> ContactStore::count_members(const Group& group,
   return query.value(0).toLongLong();
 }
 
+// Read through SQLite itself: Qt would turn every value into UTF-16 and back.
 std::optional<std::vector<Member>> ContactStore::members(const Group& group,
                                                          const MemberFilter* filter) {
   auto table = quoted_table(group.gcode);
-  if (!table) return std::nullopt;
-  QSqlQuery query(database());
-  query.setForwardOnly(true);
-  query.prepare(QString("select rowid,") + kMemberColumns + " from " + *table +
-                where_clause(filter) + " order by rowid");
-  bind_filter(query, filter);
-  if (!query.exec()) {
-    last_error_ = query.lastError().text().toStdString();
-    return std::nullopt;
+  sqlite3* handle = sqlite_handle(database());
+  if (!table || !handle) return std::nullopt;
+  auto statement = prepare_statement(
+      handle,
+      std::string("select rowid,") + kMemberColumns + " from " + table->toStdString() +
+          where_clause(filter).toStdString() + " order by rowid",
+      last_error_);
+  sqlite3_stmt* select = statement.get();
+  if (!select) return std::nullopt;
+  const std::vector<BoundValue> values = filter ? filter->bindings() : std::vector<BoundValue>{};
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    const int index = static_cast<int>(i) + 1;
+    if (values[i].number) sqlite3_bind_int(select, index, *values[i].number);
+    else bind_text(select, index, values[i].text);
   }
   std::vector<Member> list;
-  while (query.next()) list.push_back(member_from_query(query));
+  int step = SQLITE_ROW;
+  while ((step = sqlite3_step(select)) == SQLITE_ROW) list.push_back(member_from_row(select));
+  if (step != SQLITE_DONE) {
+    last_error_ = sqlite3_errmsg(handle);
+    return std::nullopt;
+  }
   return list;
 }
 
@@ -129,36 +136,6 @@ InsertOutcome ContactStore::insert_member(const Group& group, const MemberEntry&
   outcome.messages = stored.ok ? std::vector<std::string>{text::kMemberStored} : stored.messages;
   if (stored.ok) outcome.id = rows.front().id;
   return outcome;
-}
-
-Outcome ContactStore::insert_rows(const Group& group, std::vector<Member>& rows) {
-  auto table = quoted_table(group.gcode);
-  QSqlDatabase db = database();
-  QSqlQuery query(db);
-  if (!table) return failed(query);
-  if (!db.transaction()) return failed(query);
-  auto id = next_member_id(group);
-  query.prepare("insert into " + *table + "(" + kMemberColumns +
-                ") values (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
-  for (Member& row : rows) {
-    if (!id) break;
-    row.id = (*id)++;
-    query.addBindValue(row.id);
-    bind_columns(query, row);
-    if (!query.exec()) {
-      Outcome outcome = failed(query);
-      db.rollback();
-      return outcome;
-    }
-    row.row = query.lastInsertId().toLongLong();
-  }
-  if (!id || !db.commit()) {
-    Outcome outcome = failed(query);
-    outcome.error = last_error_;
-    db.rollback();
-    return outcome;
-  }
-  return {true, {}, {}};
 }
 
 Outcome ContactStore::update_member(const Group& group, const Member& member) {

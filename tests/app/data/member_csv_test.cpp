@@ -18,39 +18,6 @@ TEST(MemberCsv, DigitsBecomeAscii) {
   EXPECT_EQ(ascii_digits("\xDB"), "\xDB");  // a cut sequence stays as it was
 }
 
-TEST(MemberCsv, DialableNumbers) {
-  struct Case {
-    const char* in;
-    bool local;
-    const char* want;  // nullptr: refused
-  };
-  const Case cases[] = {
-      {"0912 345 6789", false, "09123456789"},
-      {"۰۹۱۲-۳۴۵-۶۷۸۹", false, "09123456789"},
-      {"(021) 8888.1234", false, "02188881234"},
-      {"+98 912 345 6789", false, "+989123456789"},
-      {"+98 912 345 6789", true, "09123456789"},
-      {"0098 912 345 6789", false, "00989123456789"},
-      {"0098 912 345 6789", true, "09123456789"},
-      {"+1 555 0100", true, "+15550100"},
-      {"0912\xC2\xA0" "345", false, "0912345"},
-      {"", false, nullptr},
-      {"   ", false, nullptr},
-      {"0912abc", false, nullptr},
-      {"09+12", false, nullptr},
-      {"+", false, nullptr},
-      {"1234567890123456", false, nullptr},
-  };
-  for (const Case& c : cases) {
-    auto got = dialable_number(c.in, c.local);
-    if (c.want) {
-      EXPECT_EQ(got, std::optional<std::string>(c.want)) << c.in;
-    } else {
-      EXPECT_FALSE(got.has_value()) << c.in << " -> " << got.value_or("");
-    }
-  }
-}
-
 TEST(MemberCsv, ParsesQuotedFieldsAndLines) {
   auto parse = parse_csv("\xEF\xBB\xBF" "a,b\r\n\"x, \"\"y\"\"\",\"two\nlines\"\n\nlast,\n");
   EXPECT_TRUE(parse.problem.empty());
