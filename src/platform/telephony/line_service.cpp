@@ -53,7 +53,11 @@ LineService::~LineService() {
 }
 
 void LineService::add_provider(LineProvider& provider) {
-  for (std::size_t i = 0; i < provider.device_count(); ++i) devices_.push_back({&provider, i});
+  for (std::size_t i = 0; i < provider.device_count(); ++i) {
+    if (PhoneDevice* phone = provider.phone(i))
+      phones_.push_back({static_cast<DWORD>(devices_.size()), phone});
+    devices_.push_back({&provider, i});
+  }
 }
 
 std::optional<std::pair<LineProvider*, std::size_t>> LineService::provider_of(DWORD device) const {
@@ -230,8 +234,12 @@ LONG LineService::lineGetID(HLINE line, DWORD address, HCALL call, DWORD select,
     return write_word(id, static_cast<DWORD>(wave));
   }
   if (same_class(device_class, "tapi/line")) return write_word(id, device);
-  if (same_class(device_class, "tapi/phone") || same_class(device_class, "comm/datamodem"))
+  if (same_class(device_class, "tapi/phone")) {
+    for (DWORD p = 0; p < phones_.size(); ++p)
+      if (phones_[p].line_device == device) return write_word(id, p);
     return LINEERR_NODEVICE;
+  }
+  if (same_class(device_class, "comm/datamodem")) return LINEERR_NODEVICE;
   return LINEERR_INVALDEVICECLASS;
 }
 
@@ -266,41 +274,6 @@ LONG LineService::lineConfigDialog(DWORD device, DWORD_PTR, const char*) {
   return devices_[device].provider->config_dialog(devices_[device].index);
 }
 
-// No provider has a phone device yet: the phone side initialises with none.
-LONG LineService::phoneInitializeExW(HPHONEAPP* app, LINECALLBACK callback, DWORD* num_devs,
-                                     DWORD* api_version, LINEINITIALIZEEXPARAMS*) {
-  if (!app || !num_devs || !api_version || !callback) return LINEERR_INVALPOINTER;
-  *app = next_app_++;
-  phone_apps_[*app] = std::move(callback);
-  *num_devs = 0;
-  *api_version = kApiVersion20002;
-  return 0;
-}
-
-LONG LineService::phoneInitialize(HPHONEAPP* app, LINECALLBACK callback, DWORD* num_devs) {
-  DWORD version = kApiVersion20002;
-  return phoneInitializeExW(app, std::move(callback), num_devs, &version, nullptr);
-}
-
-LONG LineService::phoneShutdown(HPHONEAPP app) {
-  return phone_apps_.erase(app) ? 0 : PHONEERR_INVALAPPHANDLE;
-}
-
-LONG LineService::phoneNegotiateAPIVersion(HPHONEAPP, DWORD, DWORD, DWORD, DWORD*,
-                                           LINEEXTENSIONID*) {
-  return PHONEERR_BADDEVICEID;
-}
-LONG LineService::phoneGetDevCaps(HPHONEAPP, DWORD, DWORD, DWORD, PHONECAPS*) {
-  return PHONEERR_BADDEVICEID;
-}
-LONG LineService::phoneOpen(HPHONEAPP, DWORD, HPHONE*, DWORD, DWORD, DWORD_PTR, DWORD) {
-  return PHONEERR_BADDEVICEID;
-}
-LONG LineService::phoneClose(HPHONE) { return PHONEERR_BADDEVICEID; }
-LONG LineService::phoneSetStatusMessages(HPHONE, DWORD, DWORD, DWORD) {
-  return PHONEERR_BADDEVICEID;
-}
-
 // --- delivery ---
 
 void LineService::enqueue(Notification n) {
@@ -312,6 +285,10 @@ void LineService::deliver_next() {
   if (queue_.empty()) return;
   Notification n = queue_.front();
   queue_.pop_front();
+  if (n.phone) {
+    deliver_phone(n);
+    return;
+  }
   auto line = lines_.find(n.line);
   if (line == lines_.end()) return;
   if (n.message == LINE_REPLY) {
@@ -320,6 +297,7 @@ void LineService::deliver_next() {
     const Request r = req->second;
     requests_.erase(req);
     if (static_cast<LONG>(n.p2) == 0 && r.cell && r.new_call) *r.cell = r.new_call;
+    if (static_cast<LONG>(n.p2) == 0 && r.cell2 && r.new_call2) *r.cell2 = r.new_call2;
   }
   auto app = line_apps_.find(line->second.app);
   if (app == line_apps_.end()) return;

@@ -59,6 +59,12 @@ class LineService final : public TelephonyApi, private ProviderEvents {
   LONG lineHold(HCALL call) override;
   LONG lineUnhold(HCALL call) override;
   LONG lineBlindTransfer(HCALL call, const char* dest_address, DWORD country_code) override;
+  LONG lineSetupTransfer(HCALL call, HCALL* consult_call, const LINECALLPARAMS* params) override;
+  LONG lineSetupConference(HCALL call, HLINE line, HCALL* conference_call, HCALL* consult_call,
+                           DWORD parties, const LINECALLPARAMS* params) override;
+  LONG lineCompleteTransfer(HCALL call, HCALL consult_call, HCALL* conference_call,
+                            DWORD transfer_mode) override;
+  LONG lineAddToConference(HCALL conference_call, HCALL consult_call) override;
   LONG lineDeallocateCall(HCALL call) override;
   LONG lineGetCallInfo(HCALL call, LINECALLINFO* info) override;
   LONG lineGetID(HLINE line, DWORD address, HCALL call, DWORD select, VARSTRING* id,
@@ -89,6 +95,21 @@ class LineService final : public TelephonyApi, private ProviderEvents {
   LONG phoneClose(HPHONE phone) override;
   LONG phoneSetStatusMessages(HPHONE phone, DWORD phone_states, DWORD button_modes,
                               DWORD button_states) override;
+  LONG phoneSetRing(HPHONE phone, DWORD ring_mode, DWORD volume) override;
+  LONG phoneGetRing(HPHONE phone, DWORD* ring_mode, DWORD* volume) override;
+  LONG phoneSetLamp(HPHONE phone, DWORD lamp, DWORD mode) override;
+  LONG phoneGetLamp(HPHONE phone, DWORD lamp, DWORD* mode) override;
+  LONG phoneSetDisplay(HPHONE phone, DWORD row, DWORD column, const char* text,
+                       DWORD size) override;
+  LONG phoneGetDisplay(HPHONE phone, VARSTRING* display) override;
+  LONG phoneSetHookSwitch(HPHONE phone, DWORD devices, DWORD mode) override;
+  LONG phoneSetVolume(HPHONE phone, DWORD device, DWORD volume) override;
+  LONG phoneSetGain(HPHONE phone, DWORD device, DWORD gain) override;
+  LONG phoneGetStatus(HPHONE phone, PHONESTATUS* status) override;
+
+  // The phone device of line device `device`, or null; phone devices are numbered in the order
+  // of their lines.
+  PhoneDevice* phone_of_line(DWORD device) const;
 
  private:
   struct Device {
@@ -113,12 +134,25 @@ class LineService final : public TelephonyApi, private ProviderEvents {
     HLINE line;
     HCALL* cell = nullptr;  // the caller's cell for a new call
     HCALL new_call = 0;
+    HCALL* cell2 = nullptr;  // a second new call (the consultation call of a conference set-up)
+    HCALL new_call2 = 0;
   };
   struct Notification {
     HLINE line;  // delivered only while this line is open
     DWORD device_handle, message;
     DWORD_PTR p1, p2, p3;
     RequestId request = 0;  // LINE_REPLY: the request it answers
+    HPHONE phone = 0;       // a phone notification, delivered only while this phone is open
+  };
+  struct PhoneSlot {
+    DWORD line_device;
+    PhoneDevice* device;
+  };
+  struct OpenPhone {
+    HPHONEAPP app;
+    DWORD id;  // index into phones_
+    DWORD_PTR instance;
+    DWORD mask = 0;  // PHONESTATE_* bits reported
   };
 
   // ProviderEvents
@@ -137,6 +171,14 @@ class LineService final : public TelephonyApi, private ProviderEvents {
   std::optional<DWORD> device_of(const LineProvider& provider, std::size_t index) const;
   HLINE owner_line(DWORD device) const;
   RequestId new_request(HLINE line, HCALL* cell = nullptr, HCALL new_call = 0);
+  RequestId next_request_number();
+  HCALL new_call_handle(const Call& record);
+  void forget_new_calls(const Request& r);
+  OpenPhone* open_phone(HPHONE phone);
+  // Runs a set request on the phone: refusals at once, otherwise a reply and the state reports.
+  template <class Apply>
+  LONG phone_request(HPHONE phone, Apply apply);
+  void deliver_phone(const Notification& n);
   void enqueue(Notification n);
   void deliver_next();
   void forget_requests_of(HLINE line);
@@ -144,13 +186,15 @@ class LineService final : public TelephonyApi, private ProviderEvents {
 
   messaging::FunctionWindow window_;
   std::vector<Device> devices_;
+  std::vector<PhoneSlot> phones_;
+  std::map<HPHONE, OpenPhone> open_phones_;
   std::map<HLINEAPP, LINECALLBACK> line_apps_;
   std::map<HPHONEAPP, LINECALLBACK> phone_apps_;
   std::map<HLINE, OpenLine> lines_;
   std::map<HCALL, Call> calls_;
   std::map<RequestId, Request> requests_;
   std::deque<Notification> queue_;
-  DWORD next_app_ = 1, next_line_ = 1, next_call_ = 0x100;
+  DWORD next_app_ = 1, next_line_ = 1, next_call_ = 0x100, next_phone_ = 1;
   RequestId next_request_ = 1;
 };
 

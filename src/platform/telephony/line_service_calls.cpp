@@ -22,21 +22,44 @@ HLINE LineService::owner_line(DWORD device) const {
   return any;
 }
 
-RequestId LineService::new_request(HLINE line, HCALL* cell, HCALL new_call) {
+RequestId LineService::next_request_number() {
   const RequestId id = next_request_;
   next_request_ = next_request_ == INT32_MAX ? 1 : next_request_ + 1;
+  return id;
+}
+
+RequestId LineService::new_request(HLINE line, HCALL* cell, HCALL new_call) {
+  const RequestId id = next_request_number();
   requests_[id] = {line, cell, new_call};
   return id;
 }
 
+HCALL LineService::new_call_handle(const Call& record) {
+  const HCALL handle = next_call_++;
+  if (next_call_ == 0) next_call_ = 0x100;
+  calls_[handle] = record;
+  return handle;
+}
+
 // A provider's synchronous answer to an asynchronous request: keep the request on success,
-// forget it (and a call made for it) on refusal.
-LONG LineService::start(HCALL call, LONG accepted, RequestId request) {
+// forget it (and the calls made for it) on refusal.
+LONG LineService::start(HCALL, LONG accepted, RequestId request) {
   if (accepted == 0) return request;
   const Request r = requests_[request];
   requests_.erase(request);
-  if (r.new_call) calls_.erase(call);
+  calls_.erase(r.new_call);
+  calls_.erase(r.new_call2);
   return accepted;
+}
+
+// The application never learns calls whose making failed.
+void LineService::forget_new_calls(const Request& r) {
+  for (HCALL dead : {r.new_call, r.new_call2}) {
+    if (Call* c = dead ? find_call(dead) : nullptr) {
+      devices_[c->device].provider->deallocate(dead);
+      calls_.erase(dead);
+    }
+  }
 }
 
 LONG LineService::lineMakeCall(HLINE line, HCALL* call, const char* dest, DWORD,
@@ -57,9 +80,7 @@ LONG LineService::lineMakeCall(HLINE line, HCALL* call, const char* dest, DWORD,
     if (params->dwMediaMode) record.media_mode = params->dwMediaMode;
     if (params->dwBearerMode) record.bearer_mode = params->dwBearerMode;
   }
-  const HCALL handle = next_call_++;
-  if (next_call_ == 0) next_call_ = 0x100;
-  calls_[handle] = record;
+  const HCALL handle = new_call_handle(record);
   const RequestId request = new_request(line, call, handle);
   const Device& dev = devices_[it->second.device];
   return start(handle, dev.provider->make_call(dev.index, handle, request, number), request);
@@ -218,14 +239,9 @@ LONG LineService::lineSetCallParams(HCALL call, DWORD bearer_mode, DWORD, DWORD,
 void LineService::reply(RequestId request, LONG result) {
   auto it = requests_.find(request);
   if (it == requests_.end()) return;
-  if (result != 0 && it->second.new_call) {
-    // The application never learns a call whose making failed.
-    const HCALL dead = it->second.new_call;
-    it->second.new_call = 0;
-    if (Call* c = find_call(dead)) {
-      devices_[c->device].provider->deallocate(dead);
-      calls_.erase(dead);
-    }
+  if (result != 0) {
+    forget_new_calls(it->second);
+    it->second.new_call = it->second.new_call2 = 0;
   }
   enqueue({it->second.line, 0, LINE_REPLY, static_cast<DWORD_PTR>(request),
            static_cast<DWORD_PTR>(static_cast<DWORD>(result)), 0, request});
@@ -246,12 +262,9 @@ HCALL LineService::incoming_call(const LineProvider& provider, std::size_t devic
   if (!d) return 0;
   const HLINE line = owner_line(*d);
   if (!line) return 0;
-  const HCALL handle = next_call_++;
-  if (next_call_ == 0) next_call_ = 0x100;
   Call record{line, *d};
   record.media_mode = LINEMEDIAMODE_INTERACTIVEVOICE;
-  calls_[handle] = record;
-  return handle;
+  return new_call_handle(record);
 }
 
 void LineService::ringing(const LineProvider& provider, std::size_t device) {

@@ -47,6 +47,11 @@ void SimAudioDevices::set_heard_listener(HeardListener listener) {
   });
 }
 
+audio::WAVEFORMATEX SimAudioDevices::output_format() const {
+  const audio::WAVEFORMATEX& f = output_->format();
+  return f.nChannels && f.wBitsPerSample ? f : audio::pcm_format();
+}
+
 void SimAudioDevices::push_far_end(std::span<const std::int16_t> samples) {
   input_->push_samples(samples);
 }

@@ -21,6 +21,8 @@ class SimAudioDevices final : public SimLineAudio {
   std::int32_t wave_out() const override;
   void set_heard_listener(HeardListener listener) override;
   void push_far_end(std::span<const std::int16_t> samples) override;
+  audio::WAVEFORMATEX output_format() const override;
+  bool input_open() const override { return input_->is_open(); }
 
   audio::VirtualPlaybackDevice& output() { return *output_; }
   audio::VirtualCaptureDevice& input() { return *input_; }

@@ -16,6 +16,7 @@ namespace {
 struct Reader {
   std::string where;  // "line 2 (\"Office\")"
   std::string error;
+  std::filesystem::path folder = {};  // where relative file names are found
 
   bool fail(std::string_view key, std::string_view what) {
     if (error.empty()) error = where + ": key '" + std::string(key) + "': " + std::string(what);
@@ -69,6 +70,31 @@ struct Reader {
     if (!v || *v < 0 || *v > 1000) return fail(key, "must be a whole number from 0 to 1000");
     out = static_cast<int>(*v);
     return true;
+  }
+  bool flag(const toml::table& t, std::string_view key, bool& out) {
+    const toml::node* n = t.get(key);
+    if (!n) return true;
+    auto v = n->value_exact<bool>();
+    if (!v) return fail(key, "must be true or false");
+    out = *v;
+    return true;
+  }
+  bool frequency(const toml::table& t, std::string_view key, double& out) {
+    const toml::node* n = t.get(key);
+    if (!n) return true;
+    auto v = n->value<double>();
+    if (!v || !(*v >= 0) || *v > 3900) return fail(key, "must be a frequency from 0 to 3900 Hz");
+    out = *v;
+    return true;
+  }
+  bool sound(const toml::table& t, std::string_view key, std::string& name,
+             std::shared_ptr<const LoopSound>& out) {
+    if (!text(t, key, name) || name.empty()) return error.empty();
+    std::filesystem::path file(name);
+    if (file.is_relative() && !folder.empty()) file = folder / file;
+    std::string problem;
+    out = load_loop_sound(file, problem);
+    return out ? true : fail(key, name + ": " + problem);
   }
   bool number(const toml::table& t, std::string_view key, std::string& out) {
     if (!text(t, key, out)) return false;
@@ -146,13 +172,13 @@ bool read_keys(Reader& r, const toml::table& t, std::vector<FarEndKey>& out) {
 bool read_far_end(Reader& r, const toml::table& t, FarEnd& out, bool needs_number) {
   std::string digits;
   bool ok = r.only_keys(t, {"number", "outcome", "outcomes", "rings", "keys", "hangup_at",
-                            "hangup_after_heard", "dtmf"}) &&
+                            "hangup_after_heard", "dtmf", "tone"}) &&
             r.number(t, "number", out.number) && read_outcome(r, t, out.outcome) &&
             read_outcomes(r, t, out.outcomes) &&
             r.count(t, "rings", out.rings) && read_keys(r, t, out.keys) &&
             r.optional_millis(t, "hangup_at", out.hangup_at) &&
             r.seconds(t, "hangup_after_heard", out.hangup_after_heard_seconds) &&
-            r.text(t, "dtmf", digits);
+            r.text(t, "dtmf", digits) && r.frequency(t, "tone", out.tone_hz);
   if (!ok) return false;
   if (needs_number && out.number.empty()) return r.fail("number", "is missing");
   if (digits == "inband") out.digits = DigitPath::InBand;
@@ -162,15 +188,13 @@ bool read_far_end(Reader& r, const toml::table& t, FarEnd& out, bool needs_numbe
 }
 
 bool read_line(Reader& r, const toml::table& t, SimLine& line) {
-  if (!r.only_keys(t, {"name", "number", "ring_timeout", "never_reply", "incoming", "kind"}) ||
+  if (!r.only_keys(t, {"name", "number", "ring_timeout", "never_reply", "incoming", "kind",
+                       "phone", "hold_music"}) ||
       !r.text(t, "name", line.name) || !r.number(t, "number", line.number) ||
-      !r.millis(t, "ring_timeout", line.ring_timeout, false))
+      !r.millis(t, "ring_timeout", line.ring_timeout, false) ||
+      !r.flag(t, "never_reply", line.never_reply) || !r.flag(t, "phone", line.phone) ||
+      !r.sound(t, "hold_music", line.hold_music, line.hold_music_sound))
     return false;
-  if (const toml::node* n = t.get("never_reply")) {
-    auto v = n->value_exact<bool>();
-    if (!v) return r.fail("never_reply", "must be true or false");
-    line.never_reply = *v;
-  }
   const toml::node* in = t.get("incoming");
   if (!in) return true;
   const toml::array* list = in->as_array();
@@ -196,7 +220,8 @@ bool read_line(Reader& r, const toml::table& t, SimLine& line) {
 }
 
 bool read_timing(Reader& r, const toml::table& t, SimTiming& timing) {
-  return r.only_keys(t, {"dialing", "proceeding", "ringback", "ring"}) &&
+  return r.only_keys(t, {"dialing", "proceeding", "ringback", "ring", "transfer_talk"}) &&
+         r.millis(t, "transfer_talk", timing.transfer_talk, true) &&
          r.millis(t, "dialing", timing.dialing, true) &&
          r.millis(t, "proceeding", timing.proceeding, true) &&
          r.millis(t, "ringback", timing.ringback, true) && r.millis(t, "ring", timing.ring, false);
@@ -244,7 +269,7 @@ SimConfig default_sim_config() {
   return config;
 }
 
-SimConfigResult parse_sim_config(std::string_view text) {
+SimConfigResult parse_sim_config(std::string_view text, const std::filesystem::path& folder) {
   toml::table root;
   try {
     root = toml::parse(text);
@@ -272,7 +297,7 @@ SimConfigResult parse_sim_config(std::string_view text) {
       if (!t) return {std::nullopt, index + ": must be a [[line]] table"};
       SimLine line;
       line.name = "Simulated line " + std::to_string(config.lines.size() + 1);
-      Reader r{index, ""};
+      Reader r{index, "", folder};
       if (const toml::node* name = t->get("name"))
         if (auto v = name->value_exact<std::string>()) r.where += " (\"" + *v + "\")";
       std::string kind = "sim";
@@ -313,7 +338,7 @@ SimConfigResult load_sim_config(const std::filesystem::path& file) {
   if (!in) return {std::nullopt, file.string() + ": cannot be read"};
   std::ostringstream text;
   text << in.rdbuf();
-  SimConfigResult result = parse_sim_config(text.str());
+  SimConfigResult result = parse_sim_config(text.str(), file.parent_path());
   if (!result.error.empty()) result.error = file.filename().string() + ": " + result.error;
   return result;
 }

@@ -2,14 +2,17 @@
 //
 //   [timing]                      # optional, milliseconds
 //   dialing = 100  proceeding = 1000  ringback = 1500  ring = 5000
+//   transfer_talk = 5000          # how long far ends joined by a transfer talk
 //   [[line]]                      # kind = "sim" (the default) or "sip"
 //   name = "Office line"  number = "021-5550100"  ring_timeout = 60000
+//   hold_music = "music.wav"      # what a held far end hears; beside orvexa.toml when relative
+//   phone = false                 # no phone device beside the line
 //   [[line.incoming]]
 //   at = 5000  number = "09120000001"  name = "Reza"  rings = 3
 //   [[far_end]]
 //   number = "09121111111"  outcome = "answer"  rings = 2  dtmf = "inband"
 //   keys = [{ key = "1", at = 3000 }, { key = "2", after_heard = 8.0 }]
-//   hangup_at = 20000
+//   hangup_at = 20000  tone = 1000  # the far end speaks a steady 1 kHz tone
 //   [[far_end]]                 # busy on the first attempt, answers from the second on
 //   number = "09122222222"  outcomes = ["busy", "answer"]
 //   [default_far_end]
@@ -24,6 +27,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/telephony/sim_media.h"
 
 namespace orvexa::telephony {
 
@@ -47,6 +52,7 @@ struct FarEnd {
   std::optional<std::chrono::milliseconds> hangup_at;
   std::optional<double> hangup_after_heard_seconds;
   DigitPath digits = DigitPath::Notification;
+  double tone_hz = 0;  // the far end's voice: a steady tone, 0 for silence
 };
 
 struct IncomingCall {
@@ -61,11 +67,15 @@ struct SimLine {
   std::string number;
   std::chrono::milliseconds ring_timeout{60000};
   bool never_reply = false;  // requests are accepted and never answered
+  bool phone = true;         // a phone device beside the line
+  std::string hold_music;    // as written in the file
+  std::shared_ptr<const LoopSound> hold_music_sound;
   std::vector<IncomingCall> incoming;
 };
 
 struct SimTiming {
   std::chrono::milliseconds dialing{100}, proceeding{1000}, ringback{1500}, ring{5000};
+  std::chrono::milliseconds transfer_talk{5000};
 };
 
 struct SimConfig {
@@ -88,7 +98,9 @@ struct SimConfigResult {
   std::string error;  // "line 2 (\"Office\"): key 'ring_timeout': must be a positive integer"
 };
 
-SimConfigResult parse_sim_config(std::string_view toml_text);
+// Relative file names (hold music) are found in `folder`.
+SimConfigResult parse_sim_config(std::string_view toml_text,
+                                 const std::filesystem::path& folder = {});
 // A missing file is the default configuration.
 SimConfigResult load_sim_config(const std::filesystem::path& file);
 

@@ -27,6 +27,10 @@ SimProvider::SimProvider(messaging::Loop& loop, SimConfig config)
     line.description.address = l.number;
     // A modem-style configuration block the service can read and write back.
     line.dev_config.assign(64, 0);
+    if (l.phone) {
+      line.phone = std::make_unique<PhoneDevice>(l.name + " phone");
+      line.phone->answers = !l.never_reply;
+    }
     lines_.push_back(std::move(line));
   }
 }
@@ -49,6 +53,25 @@ const LineDeviceDescription& SimProvider::device(std::size_t index) const {
   line.description.wave_in = line.audio ? line.audio->wave_in() : -1;
   line.description.wave_out = line.audio ? line.audio->wave_out() : -1;
   return line.description;
+}
+
+PhoneDevice* SimProvider::phone(std::size_t device) {
+  return device < lines_.size() ? lines_[device].phone.get() : nullptr;
+}
+
+const PhoneDevice* SimProvider::phone_device(std::size_t line) const {
+  return line < lines_.size() ? lines_[line].phone.get() : nullptr;
+}
+
+const std::vector<std::int16_t>& SimProvider::line_input(std::size_t line) const {
+  static const std::vector<std::int16_t> kNone;
+  return line < lines_.size() ? lines_[line].input : kNone;
+}
+
+void SimProvider::set_never_reply(std::size_t line, bool never) {
+  if (line >= lines_.size()) return;
+  lines_[line].config.never_reply = never;
+  if (lines_[line].phone) lines_[line].phone->answers = !never;
 }
 
 const SimProvider::CallRecord* SimProvider::call_record(std::size_t number) const {
@@ -247,6 +270,8 @@ void SimProvider::connect(HCALL call) {
   Call* c = find(call);
   if (!c) return;
   c->phase = Phase::Connected;
+  c->to_line = ToneVoice(c->far.tone_hz);
+  c->to_peers = ToneVoice(c->far.tone_hz);
   if (CallRecord* r = record_of(*c)) r->connected = loop_.now();
   state(call, LINECALLSTATE_CONNECTED);
   for (const FarEndKey& key : c->far.keys)
@@ -256,7 +281,9 @@ void SimProvider::connect(HCALL call) {
 
 void SimProvider::far_end_hangs_up(HCALL call) {
   Call* c = find(call);
-  if (!c || c->phase != Phase::Connected) return;
+  if (!c || (c->phase != Phase::Connected && c->phase != Phase::Conferenced &&
+             c->phase != Phase::Held))
+    return;
   c->phase = Phase::Ended;
   cancel(call);
   if (CallRecord* r = record_of(*c)) r->ended = loop_.now();
@@ -345,57 +372,11 @@ LONG SimProvider::drop(HCALL call, RequestId request) {
     if (!self) return;
     self->phase = Phase::Idle;
     if (CallRecord* r = record_of(*self); r && !r->ended) r->ended = loop_.now();
+    const HCALL conference = self->is_conference ? call : self->conference;
     events_of(*self).reply(request, 0);
     state(call, LINECALLSTATE_IDLE);
-  });
-  return 0;
-}
-
-LONG SimProvider::hold(HCALL call, RequestId request, bool on_hold) {
-  Call* c = find(call);
-  if (!c) return LINEERR_INVALCALLHANDLE;
-  if (c->phase != (on_hold ? Phase::Connected : Phase::Held)) return LINEERR_INVALCALLSTATE;
-  if (lines_[c->line].config.never_reply) return 0;
-  at(messaging::Duration::zero(), call, [this, call, request, on_hold] {
-    Call* self = find(call);
-    if (!self) return;
-    self->phase = on_hold ? Phase::Held : Phase::Connected;
-    if (CallRecord* r = record_of(*self); r && on_hold) ++r->holds;
-    events_of(*self).reply(request, 0);
-    state(call, on_hold ? LINECALLSTATE_ONHOLD : LINECALLSTATE_CONNECTED);
-  });
-  return 0;
-}
-
-LONG SimProvider::blind_transfer(HCALL call, RequestId request, std::string_view number) {
-  Call* c = find(call);
-  if (!c) return LINEERR_INVALCALLHANDLE;
-  if (c->phase != Phase::Connected && c->phase != Phase::Held) return LINEERR_INVALCALLSTATE;
-  if (lines_[c->line].config.never_reply) return 0;
-  cancel(call);
-  at(messaging::Duration::zero(), call, [this, call, request, n = std::string(number)] {
-    Call* self = find(call);
-    if (!self) return;
-    // The far end leaves this line for the target, which gets a record of its own.
-    const FarEnd target = reach(n);
-    if (CallRecord* r = record_of(*self)) {
-      r->transferred_to = n;
-      if (!r->ended) r->ended = loop_.now();
-    }
-    CallRecord& leg = new_record(self->line, 0, true, n, target.outcome);
-    if (target.outcome == FarEndOutcome::Answer) leg.connected = loop_.now();
-    self = find(call);
-    if (!self) return;
-    self->phase = Phase::Ended;
-    events_of(*self).reply(request, 0);
-    state(call, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL);
-    // Nobody drops a handed-over call: it goes idle by itself.
-    at(messaging::Duration::zero(), call, [this, call] {
-      if (Call* done = find(call)) {
-        done->phase = Phase::Idle;
-        state(call, LINECALLSTATE_IDLE);
-      }
-    });
+    consultation_ended(call);
+    end_conference_if_empty(conference);
   });
   return 0;
 }
@@ -478,36 +459,6 @@ void SimProvider::ring_incoming(HCALL call) {
   --c->rings_left;
   events_of(*c).ringing(*this, c->line);
   at(config_.timing.ring, call, [this, call] { ring_incoming(call); });
-}
-
-// --- what the far end hears ---
-
-void SimProvider::on_heard(std::size_t line, messaging::TimePoint t, messaging::Duration length,
-                           std::span<const std::uint8_t> bytes) {
-  for (auto& [handle, c] : calls_) {
-    if (c.line != line || c.phase != Phase::Connected) continue;
-    const HCALL call = handle;
-    CallRecord* r = record_of(c);
-    if (!r) return;
-    const std::uint64_t offset = r->audio.size();
-    if (keep_audio_) r->audio.insert(r->audio.end(), bytes.begin(), bytes.end());
-    r->heard.push_back({t, length, offset, bytes.size()});
-    r->heard_seconds += std::chrono::duration<double>(length).count();
-    const double heard = r->heard_seconds;
-    std::vector<char> due;
-    for (std::size_t i = 0; i < c.far.keys.size(); ++i) {
-      const FarEndKey& k = c.far.keys[i];
-      if (k.after_heard_seconds && i >= c.next_key && heard + 1e-9 >= *k.after_heard_seconds) {
-        due.push_back(k.key);
-        c.next_key = i + 1;
-      }
-    }
-    const bool hang_up =
-        c.far.hangup_after_heard_seconds && heard + 1e-9 >= *c.far.hangup_after_heard_seconds;
-    for (char k : due) at(messaging::Duration::zero(), call, [this, call, k] { press(call, k); });
-    if (hang_up) at(messaging::Duration::zero(), call, [this, call] { far_end_hangs_up(call); });
-    return;
-  }
 }
 
 }  // namespace orvexa::telephony

@@ -13,6 +13,7 @@
 #include <optional>
 #include <span>
 
+#include "platform/audio/wave_types.h"
 #include "platform/dsp/dtmf.h"
 #include "platform/messaging/hidden_window.h"
 #include "platform/telephony/line_provider.h"
@@ -33,6 +34,10 @@ class SimLineAudio {
   virtual void set_heard_listener(HeardListener listener) = 0;
   // The far end's sound into the line's input: 8 kHz 16-bit mono.
   virtual void push_far_end(std::span<const std::int16_t> samples) = 0;
+  // The format the line's output plays in (what the heard bytes are).
+  virtual audio::WAVEFORMATEX output_format() const { return audio::pcm_format(); }
+  // Whether anybody records the line's input now (sound pushed meanwhile would pile up).
+  virtual bool input_open() const { return true; }
 };
 
 class SimProvider final : public LineProvider {
@@ -55,9 +60,12 @@ class SimProvider final : public LineProvider {
     std::string keys_received;  // generated toward the far end
     std::vector<HeardStretch> heard;
     std::vector<std::uint8_t> audio;  // what the far end heard (when kept)
+    audio::WAVEFORMATEX format = audio::pcm_format();  // of `audio`
     double heard_seconds = 0;
     int holds = 0;               // times the call was put on hold
-    std::string transferred_to;  // the blind transfer's target
+    std::string transferred_to;  // the party the far end was handed over to
+    bool consultation = false;   // set up from another call
+    bool conferenced = false;    // was in a conference
   };
 
   SimProvider(messaging::Loop& loop, SimConfig config);
@@ -73,6 +81,12 @@ class SimProvider final : public LineProvider {
   std::size_t live_calls() const { return calls_.size(); }
   std::size_t scheduled_actions() const { return schedule_.size(); }
   const SimConfig& config() const { return config_; }
+  // The phone device beside a line (null without one), for tests and tools.
+  const PhoneDevice* phone_device(std::size_t line) const;
+  // What the far ends sent into a line's input (8 kHz 16-bit mono; kept with the audio).
+  const std::vector<std::int16_t>& line_input(std::size_t line) const;
+  // From now on, requests on the line are accepted and never answered (or answered again).
+  void set_never_reply(std::size_t line, bool never);
 
   // LineProvider
   std::string_view name() const override { return "sim"; }
@@ -87,6 +101,12 @@ class SimProvider final : public LineProvider {
   LONG drop(HCALL call, RequestId request) override;
   LONG hold(HCALL call, RequestId request, bool on_hold) override;
   LONG blind_transfer(HCALL call, RequestId request, std::string_view number) override;
+  LONG setup_transfer(HCALL call, HCALL consult, RequestId request) override;
+  LONG setup_conference(HCALL call, HCALL conference, HCALL consult, RequestId request) override;
+  LONG complete_transfer(HCALL call, HCALL consult, HCALL conference, DWORD mode,
+                         RequestId request) override;
+  LONG add_to_conference(HCALL conference, HCALL consult, RequestId request) override;
+  PhoneDevice* phone(std::size_t device) override;
   LONG set_call_params(HCALL call, RequestId request, DWORD bearer_mode) override;
   void deallocate(HCALL call) override;
   CallDetails details(HCALL call) const override;
@@ -99,15 +119,18 @@ class SimProvider final : public LineProvider {
   LONG config_dialog(std::size_t) override { return 0; }
 
  private:
-  // A held call hears nothing: only Connected calls take the line's audio.
-  enum class Phase { DialTone, Dialing, Proceeding, Ringback, Offering, Connected, Held, Ended,
-                     Idle };
+  // A held call hears nothing (or the line's hold music): only Connected calls and the parties
+  // of a connected conference take the line's audio.
+  enum class Phase { DialTone, Dialing, Proceeding, Ringback, Offering, Connected, Held,
+                     Conferenced, Ended, Idle };
   struct Line {
     SimLine config;
     mutable LineDeviceDescription description;
     std::unique_ptr<SimLineAudio> audio;
     std::vector<std::uint8_t> dev_config;
     ProviderEvents* events = nullptr;
+    std::unique_ptr<PhoneDevice> phone;
+    std::vector<std::int16_t> input;  // what the far ends sent into the line
   };
   struct Call {
     std::size_t line;
@@ -118,6 +141,18 @@ class SimProvider final : public LineProvider {
     CallDetails details;
     int rings_left = 0;
     std::size_t next_key = 0;  // for keys given in seconds heard
+    DWORD held_state = LINECALLSTATE_ONHOLD;  // what a held call reports
+    HCALL primary = 0;      // a consultation call: the call it was set up from
+    HCALL conference = 0;   // the conference the call belongs to or waits for
+    bool is_conference = false;
+    ToneVoice to_line, to_peers;  // the far end's voice, into the line and to other parties
+    std::uint64_t music_at = 0;   // position in the hold music
+  };
+  // Two far ends a transfer joined: they talk to each other off the line for a while.
+  struct Bridge {
+    std::size_t a, b;  // record numbers
+    ToneVoice voice_a, voice_b;
+    messaging::TimePoint until;
   };
   using Action = std::function<void()>;
   struct Scheduled {
@@ -142,6 +177,21 @@ class SimProvider final : public LineProvider {
   void ring_incoming(HCALL call);
   void on_heard(std::size_t line, messaging::TimePoint at, messaging::Duration length,
                 std::span<const std::uint8_t> bytes);
+  void after_heard(HCALL call);
+  std::vector<HCALL> listeners(std::size_t line);
+  void hear(CallRecord& record, messaging::TimePoint at, messaging::Duration length,
+            std::span<const std::uint8_t> bytes, const audio::WAVEFORMATEX& format);
+  CallRecord* record_number(std::size_t number);
+  // Hold music and bridged far ends are rendered in steps of their own.
+  void ensure_media_ticks();
+  void media_tick();
+  bool bridge_step(Bridge& bridge, messaging::Duration step);
+  void join(HCALL a, HCALL b);
+  void end_on_line(HCALL call, const std::string& handed_to);
+  void end_conference_if_empty(HCALL conference);
+  void consultation_ended(HCALL consult);
+  HCALL new_consultation(HCALL primary, HCALL consult);
+  bool never_replies(const Call& call) const { return lines_[call.line].config.never_reply; }
   CallRecord& new_record(std::size_t line, HCALL call, bool outgoing, std::string dialled,
                          FarEndOutcome outcome);
   // The far end the next attempt to a number meets; counts the attempt.
@@ -154,6 +204,8 @@ class SimProvider final : public LineProvider {
   std::multimap<messaging::TimePoint, Scheduled> schedule_;
   std::deque<CallRecord> records_;
   std::map<std::string, std::size_t> attempts_;  // by dialled number without blanks
+  std::vector<Bridge> bridges_;
+  bool ticking_ = false;
   std::size_t next_record_ = 1;
   std::size_t record_limit_ = 1000;
   bool keep_audio_ = true;

@@ -1,6 +1,8 @@
 // The line service over the simulated provider, called as an application would.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "platform/telephony/line_service.h"
 #include "platform/telephony/sim_provider.h"
 #include "platform/telephony/var_struct.h"
@@ -103,7 +105,7 @@ TEST(LineService, StructuresAreFilledAsFarAsTheyGo) {
   VarBuffer<VARSTRING> id(sizeof(VARSTRING) + 4);
   EXPECT_EQ(s.service.lineGetID(s.line, 0, 0, LINECALLSELECT_LINE, id.get(), "wave/out"),
             LINEERR_NODEVICE);  // no audio attached to this line
-  EXPECT_EQ(s.service.lineGetID(s.line, 0, 0, LINECALLSELECT_LINE, id.get(), "tapi/phone"),
+  EXPECT_EQ(s.service.lineGetID(s.line, 0, 0, LINECALLSELECT_LINE, id.get(), "comm/datamodem"),
             LINEERR_NODEVICE);
   EXPECT_EQ(s.service.lineGetID(s.line, 0, 0, LINECALLSELECT_LINE, id.get(), "x/y"),
             LINEERR_INVALDEVICECLASS);
@@ -120,6 +122,72 @@ TEST(LineService, DeviceConfigurationRoundTrips) {
   ASSERT_TRUE(part);
   EXPECT_EQ(std::vector<std::uint8_t>(part->begin(), part->end()), blob);
   EXPECT_EQ(s.service.lineGetDevConfig(0, config.get(), "wave/in"), LINEERR_INVALDEVICECLASS);
+}
+
+
+// A connected call on the service, for the hand-over requests.
+HCALL ConnectedCall(Service& s) {
+  HCALL cell = 0;
+  EXPECT_GT(s.service.lineMakeCall(s.line, &cell, "201", 0, nullptr), 0);
+  s.loop.run_for(30s);
+  return cell;
+}
+
+TEST(LineService, HandOverRequestsAreCheckedBeforeTheProviderSeesThem) {
+  Service s;
+  const HCALL call = ConnectedCall(s);
+  ASSERT_NE(call, 0u);
+  HCALL consult = 0, conference = 0;
+  struct Case {
+    const char* name;
+    std::function<LONG()> request;
+    LONG want;
+  };
+  const Case kCases[] = {
+      {"set-up on an unknown call", [&] { return s.service.lineSetupTransfer(77, &consult, nullptr); },
+       LINEERR_INVALCALLHANDLE},
+      {"set-up without a cell", [&] { return s.service.lineSetupTransfer(call, nullptr, nullptr); },
+       LINEERR_INVALPOINTER},
+      {"conference of one party",
+       [&] { return s.service.lineSetupConference(call, s.line, &conference, &consult, 1, nullptr); },
+       LINEERR_INVALPARAM},
+      {"conference cells the same",
+       [&] { return s.service.lineSetupConference(call, s.line, &consult, &consult, 3, nullptr); },
+       LINEERR_INVALPOINTER},
+      {"transfer of a call to itself",
+       [&] { return s.service.lineCompleteTransfer(call, call, nullptr, 1); },
+       LINEERR_INVALCALLHANDLE},
+      {"transfer to an unknown call",
+       [&] { return s.service.lineCompleteTransfer(call, 77, nullptr, 1); },
+       LINEERR_INVALCALLHANDLE},
+      {"adding to an unknown conference",
+       [&] { return s.service.lineAddToConference(77, call); }, LINEERR_INVALCALLHANDLE},
+      {"blind transfer to a URI",
+       [&] { return s.service.lineBlindTransfer(call, "sip:x@y", 0); }, LINEERR_INVALADDRESS},
+  };
+  for (const Case& c : kCases) EXPECT_EQ(c.request(), c.want) << c.name;
+  EXPECT_EQ(s.service.pending_requests(), 0u);
+  EXPECT_EQ(s.service.open_calls(), 1u) << "refused requests leave no calls behind";
+  EXPECT_EQ(s.sim.live_calls(), 1u);
+}
+
+TEST(LineService, ConsultationCellIsWrittenWithTheReply) {
+  Service s;
+  const HCALL call = ConnectedCall(s);
+  HCALL consult = 0, conference = 0;
+  ASSERT_GT(s.service.lineSetupConference(call, s.line, &conference, &consult, 3, nullptr), 0);
+  EXPECT_EQ(consult, 0u);
+  EXPECT_EQ(s.service.open_calls(), 3u);
+  s.notices.clear();
+  s.loop.run_for(100ms);
+  ASSERT_FALSE(s.notices.empty());
+  EXPECT_EQ(s.notices[0].message, LINE_REPLY);
+  EXPECT_NE(consult, 0u);
+  EXPECT_NE(conference, 0u);
+  EXPECT_NE(consult, conference);
+  // A second set-up from the held call is refused by its state.
+  HCALL again = 0;
+  EXPECT_EQ(s.service.lineSetupTransfer(call, &again, nullptr), LINEERR_INVALCALLSTATE);
 }
 
 }  // namespace

@@ -96,6 +96,12 @@ TEST(SimConfig, ErrorsNameTheLineAndTheKey) {
       {"[timing]\nring = 0\n", "[timing]: key 'ring'"},
       {"[[line]\n", "line 1 of the file"},
       {"lines = 3\n", "top level: key 'lines': unknown key"},
+      {"[[line]]\nname = \"Desk\"\nhold_music = \"no-such.wav\"\n",
+       "line 1 (\"Desk\"): key 'hold_music': no-such.wav: "},
+      {"[[line]]\nhold_music = 5\n", "line 1: key 'hold_music': must be a string"},
+      {"[[line]]\nphone = \"yes\"\n", "line 1: key 'phone': must be true or false"},
+      {"[[far_end]]\nnumber = \"1\"\ntone = 5000\n", "far_end 1: key 'tone'"},
+      {"[timing]\ntransfer_talk = -1\n", "[timing]: key 'transfer_talk'"},
   };
   for (const Case& c : kCases) {
     SimConfigResult r = parse_sim_config(c.text);

@@ -1,0 +1,159 @@
+// What the simulated far ends hear: the line's output while connected, each other's voices in
+// a conference, hold music while held, and each other after a transfer joined them.
+#include "platform/telephony/sim_provider.h"
+
+namespace orvexa::telephony {
+
+namespace {
+
+constexpr std::uint64_t kMediaOwner = 1ull << 41;
+constexpr messaging::Duration kMediaStep = std::chrono::milliseconds(100);
+constexpr std::uint32_t kLineRate = 8000;
+
+}  // namespace
+
+SimProvider::CallRecord* SimProvider::record_number(std::size_t number) {
+  for (auto it = records_.rbegin(); it != records_.rend(); ++it)
+    if (it->number == number) return &*it;
+  return nullptr;
+}
+
+void SimProvider::hear(CallRecord& r, messaging::TimePoint t, messaging::Duration length,
+                       std::span<const std::uint8_t> bytes, const audio::WAVEFORMATEX& format) {
+  if (r.audio.empty()) r.format = format;
+  const std::uint64_t offset = r.audio.size();
+  if (keep_audio_) r.audio.insert(r.audio.end(), bytes.begin(), bytes.end());
+  r.heard.push_back({t, length, offset, bytes.size()});
+  r.heard_seconds += std::chrono::duration<double>(length).count();
+}
+
+std::vector<HCALL> SimProvider::listeners(std::size_t line) {
+  std::vector<HCALL> out;
+  for (auto& [handle, c] : calls_) {
+    if (c.line != line) continue;
+    if (c.phase == Phase::Connected && !c.is_conference) out.push_back(handle);
+    if (c.phase == Phase::Conferenced) {
+      const Call* room = find(c.conference);
+      if (room && room->phase == Phase::Connected) out.push_back(handle);
+    }
+  }
+  return out;
+}
+
+void SimProvider::on_heard(std::size_t line, messaging::TimePoint t, messaging::Duration length,
+                           std::span<const std::uint8_t> bytes) {
+  const std::vector<HCALL> parties = listeners(line);
+  if (parties.empty()) return;
+  SimLineAudio* audio = lines_[line].audio.get();
+  const audio::WAVEFORMATEX format = audio ? audio->output_format() : audio::pcm_format();
+  const std::size_t frames = frame_count(bytes.size(), format);
+  // Each party hears the line's output and the voices of the other parties.
+  std::vector<std::vector<std::int16_t>> voices(parties.size());
+  for (std::size_t i = 0; i < parties.size(); ++i) {
+    Call& c = calls_.at(parties[i]);
+    if (c.to_peers.silent()) continue;
+    voices[i].assign(frames, 0);
+    c.to_peers.add_to(voices[i], format.nSamplesPerSec);
+  }
+  for (std::size_t i = 0; i < parties.size(); ++i) {
+    CallRecord* r = record_of(calls_.at(parties[i]));
+    if (!r) continue;
+    std::vector<std::int16_t> mixed;
+    for (std::size_t j = 0; j < parties.size(); ++j) {
+      if (j == i || voices[j].empty()) continue;
+      if (mixed.empty()) mixed = decode_pcm(bytes, format);
+      mix_into(mixed, voices[j]);
+    }
+    if (mixed.empty()) hear(*r, t, length, bytes, format);
+    else hear(*r, t, length, encode_pcm(mixed, format), format);
+    after_heard(parties[i]);
+  }
+  // And the line hears every party's voice.
+  std::vector<std::int16_t> into_line;
+  for (HCALL h : parties) {
+    Call* c = find(h);
+    if (!c || c->to_line.silent()) continue;
+    if (into_line.empty())
+      into_line.assign(static_cast<std::size_t>(std::chrono::duration<double>(length).count() *
+                                                kLineRate),
+                       0);
+    c->to_line.add_to(into_line, kLineRate);
+  }
+  if (into_line.empty()) return;
+  if (keep_audio_) lines_[line].input.insert(lines_[line].input.end(), into_line.begin(),
+                                             into_line.end());
+  if (audio && audio->input_open()) audio->push_far_end(into_line);
+}
+
+// Keys and hang-ups given in seconds of sound heard.
+void SimProvider::after_heard(HCALL call) {
+  Call* c = find(call);
+  CallRecord* r = c ? record_of(*c) : nullptr;
+  if (!r) return;
+  const double heard = r->heard_seconds;
+  std::vector<char> due;
+  for (std::size_t i = 0; i < c->far.keys.size(); ++i) {
+    const FarEndKey& k = c->far.keys[i];
+    if (k.after_heard_seconds && i >= c->next_key && heard + 1e-9 >= *k.after_heard_seconds) {
+      due.push_back(k.key);
+      c->next_key = i + 1;
+    }
+  }
+  const bool hang_up =
+      c->far.hangup_after_heard_seconds && heard + 1e-9 >= *c->far.hangup_after_heard_seconds;
+  for (char k : due) at(messaging::Duration::zero(), call, [this, call, k] { press(call, k); });
+  if (hang_up) at(messaging::Duration::zero(), call, [this, call] { far_end_hangs_up(call); });
+}
+
+// --- sound in steps of its own ---
+
+void SimProvider::ensure_media_ticks() {
+  if (ticking_) return;
+  bool needed = !bridges_.empty();
+  for (auto& [handle, c] : calls_)
+    if (c.phase == Phase::Held && !c.is_conference && lines_[c.line].config.hold_music_sound)
+      needed = true;
+  if (!needed) return;
+  ticking_ = true;
+  at(kMediaStep, kMediaOwner, [this] { media_tick(); });
+}
+
+void SimProvider::media_tick() {
+  ticking_ = false;
+  const messaging::TimePoint began = loop_.now() - kMediaStep;
+  for (auto& [handle, c] : calls_) {
+    const LoopSound* music = lines_[c.line].config.hold_music_sound.get();
+    if (c.phase != Phase::Held || c.is_conference || !music) continue;
+    CallRecord* r = record_of(c);
+    if (!r) continue;
+    const SimLineAudio* audio = lines_[c.line].audio.get();
+    const audio::WAVEFORMATEX format = !r->audio.empty() ? r->format
+                                       : audio         ? audio->output_format()
+                                                       : audio::pcm_format();
+    std::vector<std::int16_t> pcm(format.nSamplesPerSec / 10);
+    add_looped(*music, c.music_at, pcm, format.nSamplesPerSec);
+    hear(*r, began, kMediaStep, encode_pcm(pcm, format), format);
+  }
+  std::erase_if(bridges_, [this](Bridge& b) { return !bridge_step(b, kMediaStep); });
+  ensure_media_ticks();
+}
+
+// One step of two joined far ends hearing each other; false once they have finished.
+bool SimProvider::bridge_step(Bridge& b, messaging::Duration step) {
+  CallRecord* ra = record_number(b.a);
+  CallRecord* rb = record_number(b.b);
+  if (!ra || !rb) return false;
+  const messaging::TimePoint began = loop_.now() - step;
+  auto speak = [&](ToneVoice& voice, CallRecord& to) {
+    std::vector<std::int16_t> pcm(to.format.nSamplesPerSec / 10);
+    voice.add_to(pcm, to.format.nSamplesPerSec);
+    hear(to, began, step, encode_pcm(pcm, to.format), to.format);
+  };
+  speak(b.voice_b, *ra);
+  speak(b.voice_a, *rb);
+  if (loop_.now() < b.until) return true;
+  if (!rb->ended) rb->ended = loop_.now();
+  return false;
+}
+
+}  // namespace orvexa::telephony
