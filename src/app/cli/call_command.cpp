@@ -126,7 +126,7 @@ int PlaceCall(CliContext& context, const CallOptions& options) {
     }
     return messaging::LRESULT{0};
   });
-  bool transfer_failed = false;
+  bool transfer_failed = false, consult_completed = false;
   messaging::FunctionWindow hand_over(rig.loop(), [&](messaging::UINT m, messaging::WPARAM, messaging::LPARAM) {
     if (m != messaging::WM_TIMER) return messaging::LRESULT{0};
     hand_over.kill_timer(1);
@@ -147,10 +147,15 @@ int PlaceCall(CliContext& context, const CallOptions& options) {
     out << stamp() << "consultation state " << static_cast<int>(s);
     if (s == components::ccsError) out << ' ' << p1 << " (" << p.GetErrorText(p1) << ')';
     out << '\n';
-    if (s == components::ccsConnected && p.ConsultCallComplete() != 0) transfer_failed = true;
-    if (s == components::ccsError) {
+    if (s == components::ccsConnected) {
+      if (p.ConsultCallComplete() == 0) consult_completed = true;
+      else transfer_failed = true;
+    }
+    // A consultation that ends without completing leaves the first call held: end it too, once
+    // the component has let go of the consultation.
+    if (s == components::ccsError || (s == components::ccsDisconnected && !consult_completed)) {
       transfer_failed = true;
-      p.Hangup();
+      hold.set_timer(1, std::chrono::milliseconds(1));
     }
   };
   phone.OnCallState = [&](components::KDPhone& p, components::TCallState s, int p1, int, int) {

@@ -13,6 +13,7 @@ void register_wave_command(CLI::App& app, CommandSet& commands);
 void register_run_command(CLI::App& app, CommandSet& commands);
 void register_lines_command(CLI::App& app, CommandSet& commands);
 void register_call_command(CLI::App& app, CommandSet& commands);
+void register_phone_command(CLI::App& app, CommandSet& commands);
 
 void register_commands(CLI::App& app, CommandSet& commands) {
   register_sip_command(app, commands);
@@ -25,6 +26,7 @@ void register_commands(CLI::App& app, CommandSet& commands) {
   register_run_command(app, commands);
   register_lines_command(app, commands);
   register_call_command(app, commands);
+  register_phone_command(app, commands);
 }
 
 }  // namespace orvexa::cli

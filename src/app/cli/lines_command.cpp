@@ -38,7 +38,23 @@ std::string WaveName(audio::AudioService& audio, int device, bool output) {
   return std::to_string(device) + " \"" + telephony::narrow(caps.szPname) + "\"";
 }
 
-int ListLines(CliContext& context) {
+// Each line's phone device: its counts and present state, or "-" for a line without one.
+void ListPhones(std::ostream& out, telephony::LineService& lines, int count) {
+  out << "line\tphone\n";
+  for (int i = 0; i < count; ++i) {
+    const telephony::PhoneDevice* phone = lines.phone_of_line(static_cast<telephony::DWORD>(i));
+    out << i << '\t';
+    if (!phone) {
+      out << "-\n";
+      continue;
+    }
+    const auto& n = phone->counts();
+    out << n.ring_modes << " ring modes, " << n.lamps << " lamps, " << n.rows << "x" << n.columns
+        << " display; " << describe_phone(*phone) << '\n';
+  }
+}
+
+int ListLines(CliContext& context, bool phones) {
   // Real time, so that sip lines can register while they are listed.
   telephony::RigResult made = telephony::TelephonyRig::create(context.program_folder, false);
   if (!made.rig) {
@@ -82,14 +98,18 @@ int ListLines(CliContext& context) {
                         << telephony::narrow(address) << '\t' << caps.str() << '\t' << wave_in
                         << '\t' << wave_out << '\t' << registration << '\n';
   }
+  if (phones) ListPhones(context.streams.out, rig.lines(), count);
   return kExitDone;
 }
 
 }  // namespace
 
 void register_lines_command(CLI::App& app, CommandSet& commands) {
-  commands.add(app, "lines", "List the line devices with their capabilities and wave devices",
-               ListLines);
+  auto phones = std::make_shared<bool>(false);
+  CLI::App* lines =
+      commands.add(app, "lines", "List the line devices with their capabilities and wave devices",
+                   [phones](CliContext& context) { return ListLines(context, *phones); });
+  lines->add_flag("--phone", *phones, "Also show each line's phone device and its state");
 }
 
 }  // namespace orvexa::cli

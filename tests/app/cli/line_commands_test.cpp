@@ -64,6 +64,12 @@ hangup_at = 2000
 [[far_end]]
 number = "202"
 outcome = "busy"
+[[far_end]]
+number = "204"
+rings = 0
+[[far_end]]
+number = "205"
+rings = 0
 )");
   struct Case {
     std::vector<std::string> args;
@@ -80,6 +86,10 @@ outcome = "busy"
        {"csConnected", "transferring to 203", "csDisconnected"}},
       {{"call", "201", "--fast", "--transfer-to", "20x", "--after", "0.5"}, kExitFailed,
        {"csConnected", "transferring to 20x", "csDisconnected"}},
+      {{"call", "204", "--fast", "--transfer-to", "205", "--after", "0.2", "--consult"}, kExitDone,
+       {"csConnected", "consulting 205", "csOnHold", "consultation state 3", "csDisconnected"}},
+      {{"call", "204", "--fast", "--transfer-to", "202", "--after", "0.2", "--consult"},
+       kExitFailed, {"consulting 202", "consultation state 5", "csDisconnected"}},
   };
   for (const Case& c : kCases) {
     CommandRun r = Orvexa(folder, c.args);
@@ -96,6 +106,39 @@ outcome = "busy"
   }
   CommandRun bad = Orvexa(folder, {"call", "201", "--fast", "--play", (folder.path / "none.wav").string()});
   EXPECT_EQ(bad.code, kExitBadArguments);
+}
+
+
+TEST(LineCommands, PhoneDrivesTheDeviceAndPrintsItsState) {
+  Folder folder;
+  struct Case {
+    std::vector<std::string> args;
+    int code;
+    std::string shown;  // in the printed state, or in the message on refusal
+  };
+  const Case kCases[] = {
+      {{"phone", "ring", "2", "--volume", "100"}, kExitDone, "ring 2/3 volume 100"},
+      {{"phone", "ring", "4"}, kExitFailed, "(-10)"},
+      {{"phone", "lamp", "3", "flash"}, kExitDone, "lamps off off off flash"},
+      {{"phone", "lamp", "4", "flash"}, kExitFailed, "(-10)"},
+      {{"phone", "lamp", "0", "0x40"}, kExitFailed, "(164)"},
+      {{"phone", "display", "hello", "--row", "1", "--column", "38"}, kExitDone,
+       "display 1 \"" + std::string(38, ' ') + "he\""},
+      {{"phone", "display", std::string(90, 'x')}, kExitDone,
+       "display 1 \"" + std::string(40, 'x') + "\""},
+      {{"phone", "hookswitch", "handset", "3"}, kExitDone, "handset mic+speaker"},
+      {{"phone", "--line", "1", "hookswitch", "speaker", "2"}, kExitFailed, "line 1"},
+  };
+  for (const Case& c : kCases) {
+    CommandRun r = Orvexa(folder, c.args);
+    EXPECT_EQ(r.code, c.code) << c.args[1] << r.out << r.err;
+    EXPECT_NE((r.out + r.err).find(c.shown), std::string::npos)
+        << c.shown << " in\n" << r.out << r.err;
+  }
+  CommandRun lines = Orvexa(folder, {"lines", "--phone"});
+  EXPECT_EQ(lines.code, kExitDone) << lines.err;
+  EXPECT_NE(lines.out.find("0\t3 ring modes, 4 lamps, 2x40 display; ring 0/3"), std::string::npos)
+      << lines.out;
 }
 
 }  // namespace
