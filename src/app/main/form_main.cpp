@@ -34,6 +34,11 @@ namespace {
 constexpr int kDotLeft[] = {11, 34, 57};
 constexpr int kAboutLimit = 570;
 
+// The about memo's pulsing red ground, with light text that stays readable on it.
+QString about_style(int red) {
+  return QString("background-color: rgb(%1, 0, 0); color: rgb(255, 236, 180);").arg(red);
+}
+
 // A typed one-digit day or month gets its leading "0", as the filter compares two digits.
 void pad(QLineEdit* field) {
   if (field->text().size() == 1) field->setText("0" + field->text());
@@ -306,7 +311,7 @@ void TForm1::PageControl1Change() {
     typed_ = 0;
     Memo2->clear();
     about_colour_ = 10;
-    Memo2->setStyleSheet(QString("background-color: rgb(%1, 0, 0);").arg(about_colour_));
+    Memo2->setStyleSheet(about_style(about_colour_));
     timers_->set_timer(Timer10, 80ms);
     timers_->set_timer(Timer8, 30ms);
     timers_->kill_timer(Timer9);
@@ -367,7 +372,7 @@ void TForm1::Timer8Timer() {
     timers_->kill_timer(Timer8);
     timers_->set_timer(Timer9, 30ms);
   }
-  Memo2->setStyleSheet(QString("background-color: rgb(%1, 0, 0);").arg(about_colour_));
+  Memo2->setStyleSheet(about_style(about_colour_));
 }
 
 void TForm1::Timer9Timer() {
@@ -377,7 +382,7 @@ void TForm1::Timer9Timer() {
     timers_->kill_timer(Timer9);
     timers_->set_timer(Timer8, 30ms);
   }
-  Memo2->setStyleSheet(QString("background-color: rgb(%1, 0, 0);").arg(about_colour_));
+  Memo2->setStyleSheet(about_style(about_colour_));
 }
 
 void TForm1::show_activity(bool on) {

@@ -285,7 +285,7 @@ QWidget* TForm1::build_operations_page() {
 
   Memo1 = named<QPlainTextEdit>("Memo1", page);
   Memo1->setReadOnly(true);
-  Memo1->setLayoutDirection(Qt::RightToLeft);
+  read_right_to_left(Memo1);
   Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   grid->addWidget(Memo1, 3, 0, 1, 2);
   auto* log_tools = new QVBoxLayout;
@@ -339,6 +339,7 @@ QWidget* TForm1::build_about_page() {
   Memo3->setVisible(false);
   Memo2 = named<QPlainTextEdit>("Memo2", page);
   Memo2->setReadOnly(true);
+  read_right_to_left(Memo2);
   column->addWidget(Memo2);
   auto* links = new QHBoxLayout;
   // The site, the latest version and the notices, shown in the web page window.

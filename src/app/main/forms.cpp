@@ -8,6 +8,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSlider>
+#include <QTextDocument>
+#include <QTextOption>
 #include <QVBoxLayout>
 
 #include "app/campaign/device_choice.h"
@@ -30,6 +32,14 @@ QPushButton* button(const char* name, const QString& caption, QWidget* parent) {
 }
 }  // namespace
 
+void read_right_to_left(QPlainTextEdit* memo) {
+  QTextOption option(Qt::AlignRight | Qt::AlignAbsolute);
+  option.setTextDirection(Qt::RightToLeft);
+  option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  memo->document()->setDefaultTextOption(option);
+  memo->setLayoutDirection(Qt::RightToLeft);
+}
+
 FixedDialog::FixedDialog(const char* object_name, const QString& caption, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
@@ -49,6 +59,7 @@ TForm2::TForm2(QWidget* parent) : FixedDialog("Form2", q(campaign::text::kDevice
   report_ = new QPlainTextEdit(this);
   report_->setObjectName("Memo1");
   report_->setReadOnly(true);
+  read_right_to_left(report_);
   layout->addWidget(report_);
   auto* row = new QHBoxLayout;
   auto* confirm = button("BitBtn6", "تاييد", this);

@@ -19,6 +19,9 @@ class QSlider;
 
 namespace orvexa::app {
 
+// Lines of a memo start at the right and read right to left, whatever the text begins with.
+void read_right_to_left(QPlainTextEdit* memo);
+
 // A dialog with a fixed border, system menu only, centred on its parent.
 class FixedDialog : public QDialog {
  public:

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTimer>
 
 #include "app/main/form_main.h"
 
@@ -44,7 +45,15 @@ bool save_screenshots(TForm1& form, const QString& folder) {
     }
     ok = save(&form, folder, name) && ok;
   }
-  for (const char* dialog : {"Form2", "Form3", "Form4", "Form5", "Form6", "Form7", "Form9"}) {
+  // The device dialog as its button opens it, filled from the line.
+  if (auto* device = form.findChild<QDialog*>("Form2")) {
+    QTimer::singleShot(0, device, [&, device] {
+      ok = save(device, folder, "Form2") && ok;
+      device->reject();
+    });
+    click("SpeedButton2");
+  }
+  for (const char* dialog : {"Form3", "Form4", "Form5", "Form6", "Form7", "Form8", "Form9"}) {
     auto* d = form.findChild<QDialog*>(dialog);
     if (!d) continue;
     d->show();

@@ -2,6 +2,7 @@
 // chooser, and each window drawn offscreen right to left.
 #include <gtest/gtest.h>
 
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QTextBrowser>
 #include <fstream>
@@ -189,6 +190,21 @@ TEST(Rendering, PagesAndDialogsAreDrawnRightToLeft) {
   EXPECT_GT(dates->field(1)->mapTo(dates, QPoint()).x(), dates->field(2)->mapTo(dates, QPoint()).x());
   dates->hide();
   EXPECT_TRUE(web->browser()->openExternalLinks());
+
+  // Status log lines start at the right, the separator of hyphens too.
+  rig.form().status_log().append("------------------------------");
+  rig.form().status_log().append("پايان عمليات");
+  rig.go_to("TabSheet2");
+  auto* memo = rig.form().findChild<QPlainTextEdit*>("Memo1");
+  QApplication::processEvents();
+  const QImage log = memo->viewport()->grab().toImage();
+  const QRgb ground = log.pixel(log.width() / 2, log.height() - 2);
+  int leftmost = log.width();
+  for (int y = 0; y < log.height(); ++y)
+    for (int x = 0; x < log.width(); ++x)
+      if (log.pixel(x, y) != ground) leftmost = std::min(leftmost, x);
+  EXPECT_LT(leftmost, log.width()) << "nothing drawn";
+  EXPECT_GT(leftmost, log.width() / 2) << "the lines are drawn at the left";
   EXPECT_TRUE(web->browser()->toHtml().contains("notices"));
 }
 
