@@ -99,15 +99,28 @@ QImage banner() {
   return img;
 }
 
+// The home page and the splash share one layout: emblem, name and a line of text, centred.
+struct Card {
+  QColor top, bottom, tagline_colour;
+  double emblem_y, emblem_size, name_y, name_px, tagline_y, tagline_px;
+  const char* tagline;
+};
+
+void title_card(QPainter& p, const QRectF& r, const Card& c) {
+  vertical_shade(p, r, c.top, c.bottom);
+  thin_waves(p, QRectF(0, c.tagline_y - 5, r.width(), c.tagline_px * 3.5), 3);
+  emblem(p, {r.width() / 2, c.emblem_y}, c.emblem_size, Qt::white);
+  say(p, QRectF(0, c.name_y, r.width(), c.name_px * 1.25), "Orvexa", font(c.name_px, true),
+      Qt::white, Qt::AlignCenter);
+  say(p, QRectF(0, c.tagline_y, r.width(), c.tagline_px * 1.7), c.tagline, font(c.tagline_px),
+      c.tagline_colour, Qt::AlignCenter);
+}
+
 QImage home() {
   QImage img(690, 470, QImage::Format_RGB32);
   QPainter p(&img);
-  vertical_shade(p, img.rect(), kMid, kLight);
-  thin_waves(p, QRectF(0, 250, 690, 80), 4);
-  emblem(p, {345, 120}, 130, Qt::white);
-  say(p, QRectF(0, 195, 690, 70), "Orvexa", font(56, true), Qt::white, Qt::AlignCenter);
-  say(p, QRectF(0, 262, 690, 40), "سامانه ارسال پيام صوتي تلفني به گروه ها", font(24), kDeep,
-      Qt::AlignCenter);
+  title_card(p, img.rect(), {kMid, kLight, kDeep, 120, 130, 195, 56, 262, 24,
+                             "سامانه ارسال پيام صوتي تلفني به گروه ها"});
   struct Feature {
     Glyph glyph;
     QColor colour;
@@ -140,11 +153,8 @@ QImage about() {
 QImage splash() {
   QImage img(411, 315, QImage::Format_RGB32);
   QPainter p(&img);
-  vertical_shade(p, img.rect(), kDeep, kMid);
-  thin_waves(p, QRectF(0, 200, 411, 60), 3);
-  emblem(p, {205, 95}, 100, Qt::white);
-  say(p, QRectF(0, 150, 411, 60), "Orvexa", font(48, true), Qt::white, Qt::AlignCenter);
-  say(p, QRectF(0, 205, 411, 30), "سامانه ارسال پيام صوتي تلفني", font(18), kLight, Qt::AlignCenter);
+  title_card(p, img.rect(), {kDeep, kMid, kLight, 95, 100, 150, 48, 205, 18,
+                             "سامانه ارسال پيام صوتي تلفني"});
   p.fillRect(QRectF(60, 262, 291, 4), QColor(255, 255, 255, 60));
   p.fillRect(QRectF(60, 262, 180, 4), kLight);
   say(p, QRectF(0, 272, 411, 30), "نسخه 5,0", font(14), kLight, Qt::AlignCenter);
