@@ -105,8 +105,9 @@ void CallMedia::frame() {
   send_frame();
   receive_frame();
   ++tick_;
-  const bool on_hold = remote_direction_ == MediaDirection::SendOnly ||
-                       remote_direction_ == MediaDirection::Inactive;
+  // Silence is expected while either side holds: only a two-way call must keep hearing RTP.
+  const bool on_hold = remote_direction_ != MediaDirection::SendRecv ||
+                       (direction_ != MediaDirection::SendRecv && direction_ != MediaDirection::RecvOnly);
   if (rtp_timeout_.count() > 0 && !on_hold &&
       std::chrono::steady_clock::now() - last_rx_ > rtp_timeout_) {
     stop();

@@ -47,6 +47,7 @@ SipAccount::~SipAccount() {
   reg_.reset();
   if (sessions_) sipsess_close_all(sessions_.get());
   sessions_.reset();
+  subscriptions_.reset();
   if (sip_) sip_close(sip_.get(), true);
   sip_.reset();
   dns_.reset();
@@ -58,6 +59,10 @@ int SipAccount::start() {
   ::sipsess_sock* sock = nullptr;
   err = sipsess_listen(&sock, sip_.get(), 32, &SipAccount::on_connect, this);
   sessions_ = adopt(sock);
+  if (err != 0) return err;
+  ::sipevent_sock* events = nullptr;
+  err = sipevent_listen(&events, sip_.get(), 32, 32, &SipAccount::on_subscribe, this);
+  subscriptions_ = adopt(events);
   if (err != 0) return err;
   if (!config_.do_register) {
     report({});
@@ -154,6 +159,13 @@ void SipAccount::on_connect(const ::sip_msg* msg, void* arg) {
     return;
   }
   sip_treply(nullptr, self->sip_.get(), msg, 480, "Temporarily Unavailable");
+}
+
+bool SipAccount::on_subscribe(const ::sip_msg* msg, void* arg) {
+  // A line offers no event packages of its own: every SUBSCRIBE is refused.
+  auto* self = static_cast<SipAccount*>(arg);
+  sip_treply(nullptr, self->sip_.get(), msg, 489, "Bad Event");
+  return true;
 }
 
 void SipAccount::report(RegistrationStatus status) {

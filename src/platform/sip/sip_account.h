@@ -17,6 +17,7 @@
 struct sip;
 struct sipreg;
 struct sipsess_sock;
+struct sipevent_sock;
 struct sip_msg;
 struct dnsc;
 
@@ -48,9 +49,12 @@ class SipAccount {
   ::sipsess_sock* sessions() const { return sessions_.get(); }
   // Paces the media of this line's calls.
   MediaClock& media_clock() { return media_clock_; }
+  // Subscriptions of this line: the NOTIFYs that follow our REFERs arrive here.
+  ::sipevent_sock* subscriptions() const { return subscriptions_.get(); }
 
  private:
   static void on_register_response(int err, const ::sip_msg* msg, void* arg);
+  static bool on_subscribe(const ::sip_msg* msg, void* arg);
   static void on_connect(const ::sip_msg* msg, void* arg);
   int bind_transport();
   int start_registration();
@@ -66,6 +70,7 @@ class SipAccount {
   ReRef<::dnsc> dns_;
   ReRef<::sip> sip_;
   ReRef<::sipsess_sock> sessions_;
+  ReRef<::sipevent_sock> subscriptions_;
   ReRef<::sipreg> reg_;
   MediaClock media_clock_;
 };

@@ -1,6 +1,7 @@
 #include "platform/sip/sip_call.h"
 
 #include <cerrno>
+#include <charconv>
 
 extern "C" {
 #include <re.h>
@@ -20,6 +21,10 @@ bool has_sdp(const ::sip_msg* msg) {
 std::string body_of(const ::sip_msg* msg) {
   return std::string(reinterpret_cast<const char*>(mbuf_buf(msg->mb)), mbuf_get_left(msg->mb));
 }
+
+// A re-INVITE the far end never answers (libre reports only the answers it takes) counts as
+// refused after this, short of the line component's own request time-out.
+constexpr std::uint64_t kModifyLimitMs = 8000;
 
 std::string pause_as_commas(std::string_view after) {
   std::string keys;
@@ -50,6 +55,7 @@ const char* reason_name(EndReason reason) {
     case EndReason::Rejected: return "rejected";
     case EndReason::Unavailable: return "unavailable";
     case EndReason::NoCommonCodec: return "no common codec";
+    case EndReason::Transferred: return "transferred";
   }
   return "unavailable";
 }
@@ -67,6 +73,7 @@ SipCall::SipCall(SipAccount& account, std::shared_ptr<OutboundAudio> outbound, C
              account.config().dtmf,
              std::chrono::seconds(account.config().rtp_timeout_s)),
       ring_timer_(std::make_unique<Timer>()),
+      request_timer_(std::make_unique<Timer>()),
       sdp_session_id_(rand_u32()) {}
 
 MediaEvents SipCall::with_rtp_timeout(MediaEvents events) {
@@ -82,7 +89,9 @@ MediaEvents SipCall::with_rtp_timeout(MediaEvents events) {
 
 SipCall::~SipCall() {
   ring_timer_.reset();
+  request_timer_.reset();
   ended_ = true;  // closing the session below must not report anything
+  refer_.reset();
   session_.reset();
 }
 
@@ -209,7 +218,18 @@ int SipCall::on_offer(::mbuf** desc, const ::sip_msg* msg, void* arg) {
 
 int SipCall::on_answer(const ::sip_msg* msg, void* arg) {
   auto* self = static_cast<SipCall*>(arg);
+  if (self->answer_to_our_offer() && !has_sdp(msg)) {
+    self->finish_request(false);
+    return EPROTO;
+  }
   if (!has_sdp(msg)) return 0;
+  if (self->answer_to_our_offer()) {
+    // The far end took our hold or unhold: media follows its answer.
+    const bool ok = self->start_media(body_of(msg)) == 0;
+    if (ok) self->media_.start(*self->remote_, *self->chosen_);
+    self->finish_request(ok);
+    return ok ? 0 : EPROTO;
+  }
   if (self->start_media(body_of(msg)) != 0) {
     self->end(EndReason::NoCommonCodec);
     return EPROTO;
@@ -257,11 +277,124 @@ void SipCall::set_phase(CallPhase phase) {
 
 void SipCall::end(EndReason reason) {
   if (ended_) return;
+  // A request still open when the call ends has failed; a transfer reported its success first.
+  if (pending_) finish_request(false);
   ended_ = true;
+  refer_.reset();
   tmr_cancel(&ring_timer_->tmr);
+  tmr_cancel(&request_timer_->tmr);
   media_.stop();
   phase_ = CallPhase::Ended;
   if (events_.phase) events_.phase(CallPhase::Ended, reason);
+}
+
+std::optional<int> sipfrag_status(std::string_view body) {
+  constexpr std::string_view kVersion = "SIP/2.0 ";
+  if (body.substr(0, kVersion.size()) != kVersion) return std::nullopt;
+  body.remove_prefix(kVersion.size());
+  // Exactly three digits, then the reason phrase or the end of the line.
+  if (body.size() < 3 || (body.size() > 3 && body[3] != ' ' && body[3] != '\r' && body[3] != '\n'))
+    return std::nullopt;
+  int code = 0;
+  const auto [end, ec] = std::from_chars(body.data(), body.data() + 3, code);
+  if (ec != std::errc() || end != body.data() + 3 || code < 100 || code > 699) return std::nullopt;
+  return code;
+}
+
+bool SipCall::answer_to_our_offer() {
+  return phase_ == CallPhase::Connected &&
+         (pending_ == CallRequest::Hold || pending_ == CallRequest::Unhold);
+}
+
+int SipCall::hold(bool on_hold) {
+  if (ended_ || phase_ != CallPhase::Connected || !session_) return EINVAL;
+  if (pending_) return EBUSY;
+  direction_before_ = our_direction_;
+  our_direction_ = on_hold ? MediaDirection::SendOnly : MediaDirection::SendRecv;
+  ReRef<::mbuf> offer = local_description(true);
+  const int err = offer ? sipsess_modify(session_.get(), offer.get()) : ENOMEM;
+  if (err != 0) {
+    our_direction_ = direction_before_;
+    return err;
+  }
+  media_.set_direction(our_direction_);
+  pending_ = on_hold ? CallRequest::Hold : CallRequest::Unhold;
+  outcome_.reset();
+  tmr_start(&request_timer_->tmr, kModifyLimitMs, &SipCall::on_request_timer, this);
+  return 0;
+}
+
+int SipCall::transfer(std::string_view dial_string) {
+  if (ended_ || phase_ != CallPhase::Connected || !session_) return EINVAL;
+  if (pending_) return EBUSY;
+  const std::string target = call_uri(split_dial_string(dial_string).number, account_.config());
+  if (target.empty()) return EINVAL;
+  const std::string by = address_of_record(account_.config());
+  ::sipsub* sub = nullptr;
+  const int err = sipevent_drefer(&sub, account_.subscriptions(), sipsess_dialog(session_.get()),
+                                  account_.config().user.c_str(), &SipAccount::on_auth, &account_,
+                                  false, &SipCall::on_notify, &SipCall::on_refer_closed, this,
+                                  "Refer-To: <%s>\r\nReferred-By: <%s>\r\n", target.c_str(),
+                                  by.c_str());
+  refer_ = adopt(sub);
+  if (err != 0) {
+    refer_.reset();
+    return err;
+  }
+  pending_ = CallRequest::Transfer;
+  outcome_.reset();
+  // The target may ring: give it as long as one of our own calls may ring.
+  tmr_start(&request_timer_->tmr, static_cast<std::uint64_t>(ring_limit_.count()) * 1000,
+            &SipCall::on_request_timer, this);
+  return 0;
+}
+
+void SipCall::on_notify(::sip* stack, const ::sip_msg* msg, void* arg) {
+  auto* self = static_cast<SipCall*>(arg);
+  const auto code = msg && msg->mb ? sipfrag_status(body_of(msg)) : std::nullopt;
+  sip_treply(nullptr, stack, msg, code ? 200 : 400, code ? "OK" : "Bad sipfrag");
+  // 1xx: the target is being tried; a final status decides the transfer.
+  if (code && *code >= 200 && self->pending_ == CallRequest::Transfer && !self->outcome_)
+    self->settle_request(*code < 300);
+}
+
+void SipCall::on_refer_closed(int err, const ::sip_msg* msg, const ::sipevent_substate*,
+                              void* arg) {
+  // REFER refused, no answer, or the subscription ended before a final status came.
+  auto* self = static_cast<SipCall*>(arg);
+  (void)err;
+  (void)msg;
+  if (self->pending_ == CallRequest::Transfer && !self->outcome_) self->settle_request(false);
+}
+
+void SipCall::settle_request(bool ok) {
+  // Called from inside libre's handlers of the subscription, which must not be freed there.
+  outcome_ = ok;
+  tmr_start(&request_timer_->tmr, 0, &SipCall::on_request_timer, this);
+}
+
+void SipCall::on_request_timer(void* arg) {
+  auto* self = static_cast<SipCall*>(arg);
+  // Without a decided outcome this is the time limit: the request failed.
+  self->finish_request(self->outcome_.value_or(false));
+}
+
+void SipCall::finish_request(bool ok) {
+  if (!pending_) return;
+  const CallRequest request = *pending_;
+  pending_.reset();
+  outcome_.reset();
+  tmr_cancel(&request_timer_->tmr);
+  if (request == CallRequest::Transfer) refer_.reset();
+  if (!ok && request != CallRequest::Transfer) {
+    our_direction_ = direction_before_;
+    media_.set_direction(our_direction_);
+  }
+  if (events_.done) events_.done(request, ok);
+  if (ok && request == CallRequest::Transfer && !ended_) {
+    session_.reset();  // our BYE: the far end is with the target now
+    end(EndReason::Transferred);
+  }
 }
 
 }  // namespace orvexa::sip

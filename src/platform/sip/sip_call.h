@@ -4,6 +4,8 @@
 //   SipCall call(account, outbound, events);
 //   call.dial("021888,,1");         // INVITE sip:021888@domain; "1" is keyed 4 s after answer
 //   call.hang_up();                 // CANCEL before the answer, BYE after it
+//   call.hold(true);                // re-INVITE a=sendonly; events.done(Hold, ok) follows
+//   call.transfer("0219");          // REFER; ends as Transferred when the target answers
 #pragma once
 
 #include <chrono>
@@ -17,9 +19,12 @@
 #include "platform/sip/caller_id.h"
 #include "platform/sip/re_ref.h"
 
+struct sip;
 struct sipsess;
+struct sipsub;
 struct sip_msg;
 struct mbuf;
+struct sipevent_substate;
 
 namespace orvexa::sip {
 
@@ -37,7 +42,14 @@ enum class EndReason {
   Rejected,      // 403, 603
   Unavailable,   // any other final answer, or none at all
   NoCommonCodec, // the far end's description had nothing we can send
+  Transferred,   // the far end went on to the target of our REFER
 };
+
+// Requests that finish later; each is reported once through CallEvents::done.
+enum class CallRequest { Hold, Unhold, Transfer };
+
+// The status code of a message/sipfrag body ("SIP/2.0 200 OK"), if it is one.
+std::optional<int> sipfrag_status(std::string_view body);
 
 EndReason reason_for_status(std::uint16_t code);
 const char* reason_name(EndReason reason);
@@ -45,6 +57,7 @@ const char* reason_name(EndReason reason);
 struct CallEvents {
   std::function<void(CallPhase, EndReason)> phase;  // reason only meaningful for Ended
   MediaEvents media;
+  std::function<void(CallRequest, bool ok)> done;
 };
 
 class SipCall {
@@ -61,6 +74,9 @@ class SipCall {
   int answer();
   void hang_up();
   bool send_keys(std::string_view keys) { return media_.send_keys(keys); }
+  // A connected call only, one request at a time (EBUSY); errno-style result.
+  int hold(bool on_hold);
+  int transfer(std::string_view dial_string);
 
   CallPhase phase() const { return phase_; }
   const CallerId& caller() const { return caller_; }
@@ -76,6 +92,13 @@ class SipCall {
   static void on_established(const ::sip_msg* msg, void* arg);
   static void on_close(int err, const ::sip_msg* msg, void* arg);
   static void on_ring_limit(void* arg);
+  static void on_notify(::sip* stack, const ::sip_msg* msg, void* arg);
+  static void on_refer_closed(int err, const ::sip_msg* msg, const ::sipevent_substate* state,
+                              void* arg);
+  static void on_request_timer(void* arg);
+  void settle_request(bool ok);  // decided: reported from a fresh timer tick
+  void finish_request(bool ok);
+  bool answer_to_our_offer();
 
   MediaEvents with_rtp_timeout(MediaEvents events);
   int start_media(const std::string& sdp);
@@ -89,6 +112,11 @@ class SipCall {
   ReRef<::sipsess> session_;
   struct Timer;
   std::unique_ptr<Timer> ring_timer_;
+  std::unique_ptr<Timer> request_timer_;
+  std::optional<CallRequest> pending_;
+  std::optional<bool> outcome_;
+  MediaDirection direction_before_ = MediaDirection::SendRecv;
+  ReRef<::sipsub> refer_;
   CallPhase phase_ = CallPhase::Dialing;
   bool outgoing_ = true;
   bool ended_ = false;

@@ -27,7 +27,9 @@ namespace orvexa::sip {
 
 enum class CallPhase;
 enum class EndReason;
+enum class CallRequest;
 struct CallEvents;
+class SipCall;
 
 class SipProvider final : public telephony::LineProvider {
  public:
@@ -60,6 +62,10 @@ class SipProvider final : public telephony::LineProvider {
   telephony::LONG drop(telephony::HCALL call, telephony::RequestId request) override;
   telephony::LONG set_call_params(telephony::HCALL call, telephony::RequestId request,
                        telephony::DWORD bearer_mode) override;
+  // Re-INVITE a=sendonly / a=sendrecv, and REFER. Consultation and conference are not offered.
+  telephony::LONG hold(telephony::HCALL call, telephony::RequestId request, bool on_hold) override;
+  telephony::LONG blind_transfer(telephony::HCALL call, telephony::RequestId request,
+                                 std::string_view number) override;
   void deallocate(telephony::HCALL call) override;
   telephony::CallDetails details(telephony::HCALL call) const override;
   void monitor_digits(telephony::HCALL call, telephony::DWORD modes) override;
@@ -82,6 +88,10 @@ class SipProvider final : public telephony::LineProvider {
   // Runs `task` on the loop unless the provider is gone by then.
   void to_loop(std::function<void()> task);
   void on_phase(CallId id, CallPhase phase, EndReason reason);
+  void on_request_done(CallId id, CallRequest request, bool ok);
+  // Loop thread: hands `request` of call `c` to its SIP call; the outcome comes back later.
+  telephony::LONG start_request(telephony::HCALL call, telephony::RequestId request,
+                                std::function<int(SipCall&)> action);
   void on_incoming(std::size_t device, CallId id, telephony::CallDetails details);
   void start_line(std::size_t device);
   // SIP thread: the callbacks of call `id`, each handing its news to the loop.

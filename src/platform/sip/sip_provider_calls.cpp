@@ -11,12 +11,6 @@ namespace orvexa::sip {
 
 using namespace telephony;
 
-namespace {
-
-constexpr DWORD kDisconnectUnavail = 0x8000;  // TAPI's LINEDISCONNECTMODE_UNAVAIL
-
-}  // namespace
-
 SipProvider::Call* SipProvider::find(HCALL call) {
   auto it = calls_.find(call);
   return it == calls_.end() ? nullptr : &it->second;
@@ -42,6 +36,9 @@ sip::CallEvents SipProvider::events_for(CallId id, std::size_t device) {
   sip::CallEvents e;
   e.phase = [this, id](CallPhase phase, EndReason reason) {
     to_loop([this, id, phase, reason] { on_phase(id, phase, reason); });
+  };
+  e.done = [this, id](CallRequest request, bool ok) {
+    to_loop([this, id, request, ok] { on_request_done(id, request, ok); });
   };
   e.media.heard = [this, device](std::span<const std::int16_t> frame) {
     if (!lines_[device]->capture->listening()) return;
@@ -79,13 +76,18 @@ void SipProvider::on_phase(CallId id, CallPhase phase, EndReason reason) {
   lines_[c->device]->playback->call_ended();
   switch (reason) {
     case EndReason::WeHungUp: return;  // the drop's reply reports idle
+    case EndReason::Transferred:
+      // Nobody drops a handed-over call: it goes idle by itself.
+      report_state(handle, *c, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL);
+      report_state(handle, *c, LINECALLSTATE_IDLE, 0);
+      return;
     case EndReason::Busy: report_state(handle, *c, LINECALLSTATE_BUSY, LINEBUSYMODE_STATION); return;
     case EndReason::FarEndHungUp: report_state(handle, *c, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL); return;
     case EndReason::NoAnswer: report_state(handle, *c, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NOANSWER); return;
     case EndReason::BadAddress: report_state(handle, *c, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_BADADDRESS); return;
     case EndReason::Rejected: report_state(handle, *c, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_REJECT); return;
     case EndReason::Unavailable:
-    case EndReason::NoCommonCodec: report_state(handle, *c, LINECALLSTATE_DISCONNECTED, kDisconnectUnavail); return;
+    case EndReason::NoCommonCodec: report_state(handle, *c, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_UNAVAIL); return;
   }
 }
 
@@ -199,6 +201,57 @@ LONG SipProvider::drop(HCALL call, RequestId request) {
 
 LONG SipProvider::set_call_params(HCALL call, RequestId, DWORD) {
   return find(call) == nullptr ? LINEERR_INVALCALLHANDLE : LINEERR_OPERATIONUNAVAIL;
+}
+
+LONG SipProvider::hold(HCALL call, RequestId request, bool on_hold) {
+  const Call* c = find(call);
+  if (c == nullptr) return LINEERR_INVALCALLHANDLE;
+  if (c->ended || c->state != (on_hold ? LINECALLSTATE_CONNECTED : LINECALLSTATE_ONHOLD))
+    return LINEERR_INVALCALLSTATE;
+  return start_request(call, request, [on_hold](SipCall& sc) { return sc.hold(on_hold); });
+}
+
+LONG SipProvider::blind_transfer(HCALL call, RequestId request, std::string_view number) {
+  const Call* c = find(call);
+  if (c == nullptr) return LINEERR_INVALCALLHANDLE;
+  if (c->ended || (c->state != LINECALLSTATE_CONNECTED && c->state != LINECALLSTATE_ONHOLD))
+    return LINEERR_INVALCALLSTATE;
+  return start_request(call, request,
+                       [n = std::string(number)](SipCall& sc) { return sc.transfer(n); });
+}
+
+LONG SipProvider::start_request(HCALL call, RequestId request,
+                                std::function<int(SipCall&)> action) {
+  Call* c = find(call);
+  if (c->pending != 0) return LINEERR_INVALCALLSTATE;
+  c->pending = request;
+  thread_.post([this, id = c->id, action = std::move(action)] {
+    auto it = sip_side_->calls.find(id);
+    const int err = it == sip_side_->calls.end() ? ENOENT : action(*it->second);
+    if (err == 0) return;  // the SIP call reports the outcome
+    to_loop([this, id] {
+      auto [handle, c] = find_id(id);
+      if (c == nullptr || c->pending == 0) return;
+      const RequestId refused = c->pending;
+      c->pending = 0;
+      if (ProviderEvents* events = lines_[c->device]->events)
+        events->reply(refused, LINEERR_OPERATIONFAILED);
+    });
+  });
+  return 0;
+}
+
+void SipProvider::on_request_done(CallId id, CallRequest request, bool ok) {
+  auto [handle, c] = find_id(id);
+  if (c == nullptr || c->pending == 0) return;
+  const RequestId done = c->pending;
+  c->pending = 0;
+  ProviderEvents* events = lines_[c->device]->events;
+  if (events == nullptr) return;
+  events->reply(done, ok ? 0 : LINEERR_OPERATIONFAILED);
+  if (!ok || c->ended) return;
+  if (request == CallRequest::Hold) report_state(handle, *c, LINECALLSTATE_ONHOLD, 0);
+  if (request == CallRequest::Unhold) report_state(handle, *c, LINECALLSTATE_CONNECTED, 0);
 }
 
 void SipProvider::deallocate(HCALL call) {

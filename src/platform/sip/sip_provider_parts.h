@@ -38,6 +38,7 @@ struct SipProvider::Call {
   CallDetails details;
   DWORD state = 0;
   DWORD digit_modes = 0;
+  telephony::RequestId pending = 0;  // the hold, unhold or transfer under way
   bool ended = false;
 };
 

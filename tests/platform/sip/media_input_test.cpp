@@ -6,6 +6,7 @@
 
 #include "platform/sip/caller_id.h"
 #include "platform/sip/rtp_payload.h"
+#include "platform/sip/sip_call.h"
 
 namespace orvexa::sip {
 namespace {
@@ -116,6 +117,28 @@ TEST(RtpSource, OneSourceAtATimeAndOnlyNegotiatedTypes) {
   for (const Step& s : steps)
     EXPECT_EQ(f.classify(s.ssrc, s.pt, s.ms), s.want) << s.ssrc << "/" << s.pt << "@" << s.ms;
   EXPECT_EQ(f.dropped(), 4u);
+}
+
+TEST(Sipfrag, StatusOfATransferReport) {
+  struct Case {
+    std::string_view body;
+    std::optional<int> status;
+  };
+  const Case cases[] = {
+      {"SIP/2.0 200 OK\r\n", 200},
+      {"SIP/2.0 100 Trying", 100},
+      {"SIP/2.0 603 Declined\r\nX: y\r\n", 603},
+      {"SIP/2.0 486", 486},
+      {"SIP/2.0 99 Low", std::nullopt},
+      {"SIP/2.0 700 High", std::nullopt},
+      {"SIP/2.0 2000 Long", std::nullopt},
+      {"SIP/2.0 20", std::nullopt},
+      {"SIP/2.0 -20 Minus", std::nullopt},
+      {"SIP/1.0 200 OK", std::nullopt},
+      {"INVITE sip:1@a SIP/2.0", std::nullopt},
+      {"", std::nullopt},
+  };
+  for (const Case& c : cases) EXPECT_EQ(sipfrag_status(c.body), c.status) << c.body;
 }
 
 }  // namespace

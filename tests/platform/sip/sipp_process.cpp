@@ -68,31 +68,42 @@ std::unique_ptr<SippProcess> SippProcess::start(const std::string& scenario,
   if (!installed()) return nullptr;
   std::unique_ptr<SippProcess> p(new SippProcess());
   p->port_ = free_udp_port();
-  p->log_ = std::filesystem::temp_directory_path() /
-            ("orvexa_sipp_" + std::to_string(::getpid()) + "_" + std::to_string(p->port_) + ".log");
-  std::vector<std::string> args = {kSipp,         "-sf",      (scenario_dir() / scenario).string(),
-                                   "-i",          "127.0.0.1", "-p", std::to_string(p->port_),
-                                   "-mi",         "127.0.0.1", "-nostdin", "-timeout",
+  std::vector<std::string> args = {"-sf",      (scenario_dir() / scenario).string(),
+                                   "-i",       "127.0.0.1", "-p", std::to_string(p->port_),
+                                   "-mi",      "127.0.0.1", "-nostdin", "-timeout",
                                    std::to_string(timeout_seconds) + "s"};
   args.insert(args.end(), extra_args.begin(), extra_args.end());
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, p->log_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_adddup2(&actions, 1, 2);
-  const int rc = posix_spawn(&p->pid_, kSipp, &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) return nullptr;
+  p->child_ = ChildProcess::spawn(
+      kSipp, std::move(args),
+      std::filesystem::temp_directory_path() /
+          ("orvexa_sipp_" + std::to_string(::getpid()) + "_" + std::to_string(p->port_) + ".log"));
+  if (!p->child_) return nullptr;
   // Give it time to bind before the first request; UDP retransmission covers the rest.
   std::this_thread::sleep_for(std::chrono::milliseconds(150));
   return p;
 }
 
-int SippProcess::wait(int seconds) {
+std::unique_ptr<ChildProcess> ChildProcess::spawn(const std::string& program,
+                                                  std::vector<std::string> args,
+                                                  std::filesystem::path log) {
+  std::unique_ptr<ChildProcess> p(new ChildProcess());
+  p->log_ = std::move(log);
+  args.insert(args.begin(), program);
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, p->log_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  const int rc = posix_spawn(&p->pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) p->pid_ = -1;
+  return rc == 0 ? std::move(p) : nullptr;
+}
+
+int ChildProcess::wait(int seconds) {
   if (pid_ <= 0) return exit_code_;
   for (int i = 0; i <= seconds * 20; ++i) {
     int status = 0;
@@ -106,19 +117,24 @@ int SippProcess::wait(int seconds) {
   return -1;
 }
 
-SippProcess::~SippProcess() {
+int ChildProcess::stop(int seconds) {
+  if (pid_ > 0) ::kill(pid_, SIGTERM);
+  const int code = wait(seconds);
   if (pid_ > 0) {
-    ::kill(pid_, SIGTERM);
-    if (wait(3) == -1 && pid_ > 0) {
-      ::kill(pid_, SIGKILL);
-      ::waitpid(pid_, nullptr, 0);
-    }
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+    pid_ = -1;
   }
+  return code;
+}
+
+ChildProcess::~ChildProcess() {
+  stop(3);
   std::error_code ec;
   std::filesystem::remove(log_, ec);
 }
 
-std::string SippProcess::log() const {
+std::string ChildProcess::log() const {
   std::ifstream in(log_);
   std::ostringstream s;
   s << in.rdbuf();

@@ -14,6 +14,30 @@
 
 namespace orvexa::sip::testing {
 
+// A peer program started by a test with its output in a log file; ended by its PID.
+class ChildProcess {
+ public:
+  // Null when the program could not be started.
+  static std::unique_ptr<ChildProcess> spawn(const std::string& program,
+                                             std::vector<std::string> args,
+                                             std::filesystem::path log);
+  ~ChildProcess();  // SIGTERM, then SIGKILL after a bounded wait
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+  // Waits (bounded) for the program to end by itself; its exit code, or -1 when it still runs
+  // or was killed by a signal.
+  int wait(int seconds);
+  // SIGTERM now; the bounded wait for its end. Its exit code as for wait().
+  int stop(int seconds);
+  std::string log() const;  // the last of what it printed, for failure messages
+
+ private:
+  ChildProcess() = default;
+  pid_t pid_ = -1;
+  std::filesystem::path log_;
+  int exit_code_ = -2;
+};
+
 class SippProcess {
  public:
   // Starts sipp with the scenario from tests/platform/sip/scenarios/ on 127.0.0.1 and a free
@@ -31,19 +55,16 @@ class SippProcess {
   // A UDP port on 127.0.0.1 that nobody holds now.
   static std::uint16_t free_udp_port();
 
-  ~SippProcess();  // SIGTERM, then SIGKILL after a bounded wait
   std::uint16_t port() const { return port_; }
   std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
   // Waits (bounded) for sipp to end by itself; its exit code, or -1 when it had to be killed.
-  int wait(int seconds);
-  std::string log() const;  // what sipp printed, for failure messages
+  int wait(int seconds) { return child_->wait(seconds); }
+  std::string log() const { return child_->log(); }  // what sipp printed
 
  private:
   SippProcess() = default;
-  pid_t pid_ = -1;
+  std::unique_ptr<ChildProcess> child_;
   std::uint16_t port_ = 0;
-  std::filesystem::path log_;
-  int exit_code_ = -2;
 };
 
 }  // namespace orvexa::sip::testing

@@ -1,0 +1,105 @@
+// What the far end sends as audio reaches the line: a key pressed as tones by a caller that
+// offers no telephone events, and early media before the answer at the line's wave input.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+#include "provider_rig.h"
+
+namespace orvexa::sip {
+namespace {
+
+using namespace telephony;
+using testing::Rig;
+using testing::SippProcess;
+
+std::string scenario_file(const char* name) {
+  return (SippProcess::scenario_dir() / name).string();
+}
+
+TEST(SipProviderMedia, KeyAsToneFromACallerWithoutTelephoneEvents) {
+  const std::uint16_t line_port = SippProcess::free_udp_port();
+  Rig rig(5060, {}, line_port);
+  rig.events.offer_as = 42;
+  rig.loop.run_until([] { return false; }, std::chrono::milliseconds(200));  // let it bind
+  // The same caller as for event digits, with the events taken out of its offer.
+  const auto scenario = SippProcess::filled_scenario(
+      "caller_dtmf.xml", {{"PCAP", scenario_file("inband_5.pcap")},
+                          {"RTP/AVP 0 101", "RTP/AVP 0"},
+                          {"a=rtpmap:101 telephone-event/8000", ""}});
+  auto peer = SippProcess::start(
+      scenario.string(), {"127.0.0.1:" + std::to_string(line_port), "-s", "201", "-m", "1"});
+  if (!peer) GTEST_SKIP() << SippProcess::missing_reason();
+  ASSERT_TRUE(rig.run_until([&] { return rig.events.saw(LINECALLSTATE_OFFERING); }, 10))
+      << peer->log();
+  rig.sip->monitor_digits(42, LINEDIGITMODE_DTMF);
+  ASSERT_EQ(rig.sip->answer(42, 5), 0);
+  ASSERT_TRUE(rig.run_until([&] { return rig.events.final_state().has_value(); }, 10))
+      << peer->log();
+  EXPECT_TRUE(rig.events.saw(LINECALLSTATE_CONNECTED));
+  EXPECT_EQ(rig.events.digits, "5") << "one press, heard once";
+  rig.sip->deallocate(42);
+  EXPECT_EQ(peer->wait(5), 0) << peer->log();
+}
+
+// Collects what the line's wave input hears, in 20 ms buffers.
+struct WaveInput {
+  static constexpr int kBuffers = 150;
+  audio::AudioService& audio;
+  audio::HWAVEIN handle = 0;
+  std::vector<std::vector<char>> data{kBuffers, std::vector<char>(320)};
+  std::vector<audio::WAVEHDR> headers{kBuffers};
+
+  WaveInput(audio::AudioService& a, std::uint32_t device) : audio(a) {
+    const auto format = audio::pcm_format();
+    EXPECT_EQ(audio.waveInOpen(&handle, device, &format, 0, 0, audio::CALLBACK_NULL), 0u);
+    for (int i = 0; i < kBuffers; ++i) {
+      headers[i].lpData = data[i].data();
+      headers[i].dwBufferLength = 320;
+      audio.waveInPrepareHeader(handle, &headers[i], sizeof(audio::WAVEHDR));
+      audio.waveInAddBuffer(handle, &headers[i], sizeof(audio::WAVEHDR));
+    }
+    EXPECT_EQ(audio.waveInStart(handle), 0u);
+  }
+  ~WaveInput() {
+    audio.waveInReset(handle);
+    audio.waveInClose(handle);
+  }
+  // The loudest sample heard so far.
+  int peak() const {
+    int loudest = 0;
+    for (int i = 0; i < kBuffers; ++i) {
+      if (!(headers[i].dwFlags & audio::WHDR_DONE)) break;
+      const auto* pcm = reinterpret_cast<const std::int16_t*>(data[i].data());
+      for (std::size_t s = 0; s < headers[i].dwBytesRecorded / 2; ++s)
+        loudest = std::max(loudest, std::abs(static_cast<int>(pcm[s])));
+    }
+    return loudest;
+  }
+};
+
+TEST(SipProviderMedia, EarlyMediaReachesTheWaveInputBeforeTheAnswer) {
+  const auto scenario = SippProcess::filled_scenario(
+      "callee_early_media.xml", {{"PCAP", scenario_file("inband_5.pcap")}});
+  auto peer = SippProcess::start(scenario.string(), {"-m", "1"});
+  if (!peer) GTEST_SKIP() << SippProcess::missing_reason();
+  Rig rig(*peer);
+  const auto wave_in = rig.sip->device(0).wave_in;
+  ASSERT_GE(wave_in, 0);
+  WaveInput input(rig.audio, static_cast<std::uint32_t>(wave_in));
+  ASSERT_EQ(rig.sip->make_call(0, 7, 1, "201"), 0);
+  ASSERT_TRUE(rig.run_until([&] { return rig.events.saw(LINECALLSTATE_CONNECTED); }, 10))
+      << peer->log();
+  // The two tones peak near 16,000 together; silence decodes to 0.
+  EXPECT_GT(input.peak(), 2000) << "nothing of the announcement was heard before the answer";
+  EXPECT_TRUE(rig.events.saw(LINECALLSTATE_RINGBACK));
+  ASSERT_EQ(rig.sip->drop(7, 2), 0);
+  ASSERT_TRUE(rig.run_until([&] { return rig.events.saw(LINECALLSTATE_IDLE); }, 5));
+  rig.sip->deallocate(7);
+  EXPECT_EQ(peer->wait(5), 0) << peer->log();
+}
+
+}  // namespace
+}  // namespace orvexa::sip
