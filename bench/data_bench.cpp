@@ -2,6 +2,7 @@
 // four date filters, the same queries through the sqlite3 command), and backup and restore of
 // a 50 MB database.
 #include <benchmark/benchmark.h>
+#include <phonenumbers/phonenumberutil.h>
 #include <stdlib.h>
 
 #include <chrono>
@@ -14,6 +15,7 @@
 #include "app/data/backup.h"
 #include "app/data/contact_store.h"
 #include "app/data/member_csv.h"
+#include "app/data/phone_number.h"
 
 using namespace orvexa::data;
 namespace fs = std::filesystem;
@@ -88,6 +90,37 @@ void BM_ImportCsv100k(benchmark::State& state) {
 }
 BENCHMARK(BM_ImportCsv100k)->Unit(benchmark::kMillisecond)->Iterations(3);
 
+// Reading 100,000 numbers: the reader, and for comparison the library's free-text parser.
+std::vector<std::string> phone_texts() {
+  std::vector<std::string> texts;
+  for (int i = 0; i < kMembers; ++i)
+    texts.push_back((i % 3 ? "0912 " : "+98 912 ") + std::to_string(1000000 + i));
+  return texts;
+}
+
+void BM_ReadNumbers100k(benchmark::State& state) {
+  const auto texts = phone_texts();
+  for (auto _ : state) {
+    PhoneNumberReader reader;
+    for (const std::string& text : texts) benchmark::DoNotOptimize(reader.read(text, true));
+  }
+}
+BENCHMARK(BM_ReadNumbers100k)->Unit(benchmark::kMillisecond);
+
+void BM_LibraryParse100k(benchmark::State& state) {
+  namespace pn = i18n::phonenumbers;
+  const auto texts = phone_texts();
+  const pn::PhoneNumberUtil& util = *pn::PhoneNumberUtil::GetInstance();
+  for (auto _ : state) {
+    for (const std::string& text : texts) {
+      pn::PhoneNumber number;
+      benchmark::DoNotOptimize(util.Parse(text, "IR", &number));
+      benchmark::DoNotOptimize(util.IsPossibleNumber(number));
+    }
+  }
+}
+BENCHMARK(BM_LibraryParse100k)->Unit(benchmark::kMillisecond)->Iterations(2);
+
 void BM_Count100k(benchmark::State& state) {
   auto& f = fixture();
   for (auto _ : state) benchmark::DoNotOptimize(f.store.count_members(f.group));
@@ -141,7 +174,7 @@ void BM_Sqlite3Command(benchmark::State& state) {
 }
 BENCHMARK(BM_Sqlite3Command)->DenseRange(0, 4)->UseManualTime()->Unit(benchmark::kMillisecond);
 
-// About 50 MB: 100,000 members with long names.
+// About 50 MB with the date indexes: 100,000 members with long names.
 struct BigDatabase {
   fs::path folder = fresh_folder();
   fs::path chosen = fresh_folder();
@@ -149,7 +182,7 @@ struct BigDatabase {
   BigDatabase() {
     store.open();
     Group group = *store.create_group("big").group;
-    auto prepared = prepare_import(members_csv(kMembers, 420), false);
+    auto prepared = prepare_import(members_csv(kMembers, 160), false);
     store.insert_rows(group, prepared.rows);
   }
   ~BigDatabase() {

@@ -86,6 +86,9 @@ std::optional<PhoneNumberReader::Split> PhoneNumberReader::international(
     if (!calling_codes_.contains(code)) continue;
     Split split{code, digits.substr(length)};
     drop_misplaced_trunk_prefix(split);
+    // No Iranian number begins with 0 after its country code; refusing it keeps the 0 form of
+    // --local from turning into an international prefix ("+98 009..." is not "009...").
+    if (code == kHomeCountryCode && split.national.starts_with(kTrunkPrefix)) return std::nullopt;
     return split;
   }
   return std::nullopt;

@@ -29,6 +29,8 @@ TEST(PhoneNumberReader, DialForms) {
       {"0098 912 345 6789", false, "00989123456789"},
       {"0098 912 345 6789", true, "09123456789"},
       {"+98 (0)912 345 6789", false, "+989123456789"},  // the trunk 0 cannot follow +98
+      {"0098 009000", true, nullptr},  // its 0 form would read as an international number
+      {"+98 00 912 345 6789", false, nullptr},
       {"+1 202 555 0100", true, "+12025550100"},
       {"+1 555 0100", false, nullptr},  // a local number cannot follow a country code
       {"+44 20 7946 0958", false, "+442079460958"},
