@@ -85,6 +85,7 @@ void run_backup(CopyReport& report, int maximum, const fs::path& database,
     pause(hooks, 1);
   }
   report.path_field = join_chosen(folder.string(), "");
+  if (hooks.copying) hooks.copying();
   // The previous backup and its date stay as they were when the copy fails.
   error = replace_with_backup_copy(database, folder / kBackupFileName, hooks);
   if (error) return fail(report, text::kBackupCopyFailed, error);
@@ -145,6 +146,7 @@ void run_restore(CopyReport& report, int maximum, const fs::path& database,
   if (fs::exists(database.string() + "-journal", error))
     return fail(report, text::kOperationFailed);
 
+  if (hooks.copying) hooks.copying();
   const fs::path part = temporary_beside(database);
   error = copy_file_synced(source, part, hooks.faults);
   if (!error && !is_contact_database(part)) {

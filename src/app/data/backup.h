@@ -54,6 +54,7 @@ inline constexpr std::chrono::milliseconds kPauseUnit{100};
 struct CopyHooks {
   std::function<void(std::chrono::milliseconds)> pause;  // none: no waiting at all
   std::function<void(int value, int maximum)> progress;  // the progress window's gauge
+  std::function<void()> copying;                         // the checks passed: the copy begins
   host::FileFaults* faults = nullptr;                    // tests: fail the Nth file step
 };
 

@@ -67,6 +67,11 @@ data::CopyHooks BackupPage::hooks() {
   data::CopyHooks h;
   h.pause = deps_.pause;
   h.progress = [this](int value, int maximum) { deps_.progress.set_progress(value, maximum); };
+  // Only a copy that is about to happen shows the progress window and holds the buttons.
+  h.copying = [this] {
+    buttons_enabled(false);
+    deps_.progress.show();
+  };
   return h;
 }
 
@@ -74,10 +79,6 @@ void BackupPage::BitBtn45Click() {
   deps_.progress.set_progress(0, 1);
   wait1->setVisible(true);
   auto chosen = deps_.ask.choose_folder(text::kBackupChooserTitle);
-  if (chosen) {
-    buttons_enabled(false);
-    deps_.progress.show();
-  }
   auto report = data::backup_database(deps_.store, chosen, deps_.today(), hooks());
   deps_.progress.hide();
   Edit100->setText(QString::fromStdString(report.path_field));
@@ -90,10 +91,6 @@ void BackupPage::BitBtn46Click() {
   wait2->setVisible(true);
   deps_.progress.set_progress(0, 1);
   auto chosen = deps_.ask.choose_folder(text::kRestoreChooserTitle);
-  if (chosen) {
-    buttons_enabled(false);
-    deps_.progress.show();
-  }
   auto report = data::restore_database(deps_.store, chosen, hooks());
   deps_.progress.hide();
   if (!report.path_field.empty()) Edit101->setText(QString::fromStdString(report.path_field));

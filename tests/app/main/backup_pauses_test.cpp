@@ -105,5 +105,33 @@ TEST(BackupPauses, DuringAPauseTheProgressShowsTimersRunAndClicksAreHeldBack) {
   EXPECT_EQ(pages->currentWidget(), rig.page("TabSheet2"));
 }
 
+TEST(BackupPauses, TheProgressWindowShowsOnlyForACopy) {
+  DataRig rig;
+  rig.go_to("TabSheet5");
+  auto* progress = rig.form().findChild<TForm7*>("Form7");
+  const fs::path chosen = rig.folder / "bk";
+  fs::create_directories(chosen);
+  struct Case {
+    const char* what;
+    const char* button;
+    fs::path folder;
+    bool shown;
+  };
+  const Case cases[] = {{"restore without a backup there", "BitBtn46", chosen, false},
+                        {"backup", "BitBtn45", chosen, true},
+                        {"restore from the folder above the backup", "BitBtn46", rig.folder, false}};
+  for (const auto& c : cases) {
+    bool seen = false;
+    // Looks every 50 ms while the operation runs.
+    for (int i = 1; i <= 20; ++i) rig.scheduler.after(i * 50ms, [&] { seen = seen || progress->isVisible(); });
+    rig.ask.folders = {c.folder.string()};
+    rig.in<QPushButton>("TabSheet5", c.button)->click();
+    rig.loop.run_for(1s);  // the probes left over
+    EXPECT_EQ(seen, c.shown) << c.what;
+    EXPECT_FALSE(progress->isVisible()) << c.what;
+    EXPECT_TRUE(rig.in<QPushButton>("TabSheet5", "BitBtn45")->isEnabled()) << c.what;
+  }
+}
+
 }  // namespace
 }  // namespace orvexa::app
