@@ -29,14 +29,35 @@ bool format_is_sane(const WAVEFORMATEX& f) {
          f.nAvgBytesPerSec == std::uint64_t{f.nSamplesPerSec} * f.nBlockAlign;
 }
 
+// What an open output and an open input share: their handle, their device, the window that gets
+// their notices, and whether the device has gone (removed while open).
+template <class Device>
+class StreamCore {
+ public:
+  StreamCore(messaging::Loop& loop, std::uint32_t handle, std::shared_ptr<Device> device,
+             messaging::WindowHandle window)
+      : loop_(loop), handle_(handle), device_(std::move(device)), window_(window) {}
+
+  void post(messaging::UINT message, WAVEHDR* h = nullptr) {
+    if (window_ != messaging::kNoWindow)
+      loop_.post(window_, message, static_cast<WPARAM>(handle_), header_param(h));
+  }
+
+  messaging::Loop& loop_;
+  std::uint32_t handle_;
+  std::shared_ptr<Device> device_;
+  messaging::WindowHandle window_;
+  bool detached_ = false;
+};
+
 }  // namespace
 
 // One open output: the queue of written headers with the byte offset at which each ends.
-class AudioService::OutStream final : public PlaybackClient {
+class AudioService::OutStream final : public PlaybackClient, public StreamCore<PlaybackDevice> {
  public:
-  OutStream(AudioService& service, HWAVEOUT handle, std::shared_ptr<PlaybackDevice> device,
-            messaging::WindowHandle window)
-      : service_(service), handle_(handle), device_(std::move(device)), window_(window) {}
+  static constexpr messaging::UINT kOpenNotice = MM_WOM_OPEN;
+  static constexpr messaging::UINT kCloseNotice = MM_WOM_CLOSE;
+  using StreamCore::StreamCore;
 
   void played(std::uint64_t bytes) override {
     played_ += bytes;
@@ -49,10 +70,6 @@ class AudioService::OutStream final : public PlaybackClient {
   void complete(WAVEHDR* h) {
     h->dwFlags = (h->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
     post(MM_WOM_DONE, h);
-  }
-  void post(messaging::UINT message, WAVEHDR* h = nullptr) {
-    if (window_ != messaging::kNoWindow)
-      service_.loop_.post(window_, message, static_cast<WPARAM>(handle_), header_param(h));
   }
   MMRESULT write(WAVEHDR* h) {
     const MMRESULT r = device_->feed({reinterpret_cast<const std::uint8_t*>(h->lpData),
@@ -74,30 +91,18 @@ class AudioService::OutStream final : public PlaybackClient {
   bool contains(const WAVEHDR* h) const {
     return std::any_of(queue_.begin(), queue_.end(), [h](auto& q) { return q.first == h; });
   }
-  void detach() {
-    device_->reset();
-    device_->close();
-    return_all();
-    detached_ = true;
-    post(MM_WOM_CLOSE);
-  }
 
-  AudioService& service_;
-  HWAVEOUT handle_;
-  std::shared_ptr<PlaybackDevice> device_;
-  messaging::WindowHandle window_;
   std::deque<std::pair<WAVEHDR*, std::uint64_t>> queue_;
   std::uint64_t played_ = 0;
   std::uint64_t fed_ = 0;
-  bool detached_ = false;
 };
 
 // One open input: the queue of buffers that the device fills in turn.
-class AudioService::InStream final : public CaptureClient {
+class AudioService::InStream final : public CaptureClient, public StreamCore<CaptureDevice> {
  public:
-  InStream(AudioService& service, HWAVEIN handle, std::shared_ptr<CaptureDevice> device,
-           messaging::WindowHandle window)
-      : service_(service), handle_(handle), device_(std::move(device)), window_(window) {}
+  static constexpr messaging::UINT kOpenNotice = MM_WIM_OPEN;
+  static constexpr messaging::UINT kCloseNotice = MM_WIM_CLOSE;
+  using StreamCore::StreamCore;
 
   void captured(std::span<const std::uint8_t> bytes) override {
     while (!bytes.empty() && !queue_.empty()) {
@@ -120,41 +125,108 @@ class AudioService::InStream final : public CaptureClient {
     h->dwFlags = (h->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
     post(MM_WIM_DATA, h);
   }
-  void post(messaging::UINT message, WAVEHDR* h = nullptr) {
-    if (window_ != messaging::kNoWindow)
-      service_.loop_.post(window_, message, static_cast<WPARAM>(handle_), header_param(h));
-  }
   void return_all() {
     while (!queue_.empty()) return_front();
   }
+  bool has_queued() const { return !queue_.empty(); }
   bool contains(const WAVEHDR* h) const {
     return std::find(queue_.begin(), queue_.end(), h) != queue_.end();
   }
-  void detach() {
-    device_->reset();
-    device_->close();
-    return_all();
-    detached_ = true;
-    post(MM_WIM_CLOSE);
-  }
 
-  AudioService& service_;
-  HWAVEIN handle_;
-  std::shared_ptr<CaptureDevice> device_;
-  messaging::WindowHandle window_;
   std::deque<WAVEHDR*> queue_;
-  bool detached_ = false;
 };
+
+namespace {
+
+// The device went away under an open stream: its buffers come back, then the close notice.
+template <class Stream>
+void detach(Stream& s) {
+  s.device_->reset();
+  s.device_->close();
+  s.return_all();
+  s.detached_ = true;
+  s.post(Stream::kCloseNotice);
+}
+
+template <class Streams, class Device>
+void detach_all_on(Streams& streams, const std::shared_ptr<Device>& device) {
+  if (!device) return;
+  for (auto& [h, s] : streams)
+    if (!s->detached_ && s->device_ == device) detach(*s);
+}
+
+template <class Streams>
+void close_devices(Streams& streams) {
+  for (auto& [h, s] : streams)
+    if (!s->detached_) s->device_->close();
+}
+
+MMRESULT prepare_header(bool open, WAVEHDR* header) {
+  if (!open) return MMSYSERR_INVALHANDLE;
+  if (header == nullptr || (header->lpData == nullptr && header->dwBufferLength > 0))
+    return MMSYSERR_INVALPARAM;
+  header->dwFlags |= WHDR_PREPARED;
+  return MMSYSERR_NOERROR;
+}
+
+template <class Stream>
+MMRESULT unprepare_header(const Stream* s, WAVEHDR* header) {
+  if (s == nullptr) return MMSYSERR_INVALHANDLE;
+  if (header == nullptr) return MMSYSERR_INVALPARAM;
+  if (s->contains(header)) return WAVERR_STILLPLAYING;
+  header->dwFlags &= ~WHDR_PREPARED;
+  return MMSYSERR_NOERROR;
+}
+
+// Pause, restart, start, stop: a call on the device of a stream that still has one.
+template <class Stream, class Call>
+MMRESULT on_device(Stream* s, Call call) {
+  if (s == nullptr) return MMSYSERR_INVALHANDLE;
+  return s->detached_ ? MMSYSERR_NODRIVER : call(*s->device_);
+}
+
+template <class Stream>
+MMRESULT reset_stream(Stream* s) {
+  if (s == nullptr) return MMSYSERR_INVALHANDLE;
+  if (s->detached_) return MMSYSERR_NODRIVER;
+  const MMRESULT r = s->device_->reset();
+  s->return_all();
+  return r;
+}
+
+template <class Stream>
+MMRESULT position_of(const Stream* s, MMTIME* time) {
+  if (s == nullptr) return MMSYSERR_INVALHANDLE;
+  if (s->detached_) return MMSYSERR_NODRIVER;
+  if (time == nullptr) return MMSYSERR_INVALPARAM;
+  std::uint64_t bytes = 0;
+  if (const MMRESULT r = s->device_->position(bytes); r != MMSYSERR_NOERROR) return r;
+  time->wType = TIME_BYTES;
+  time->cb = static_cast<DWORD>(bytes);
+  return MMSYSERR_NOERROR;
+}
+
+template <class Streams>
+MMRESULT close_stream(Streams& streams, std::uint32_t handle) {
+  auto it = streams.find(handle);
+  if (it == streams.end()) return MMSYSERR_INVALHANDLE;
+  auto& s = *it->second;
+  if (s.has_queued()) return WAVERR_STILLPLAYING;
+  if (!s.detached_) {
+    s.device_->close();
+    s.post(s.kCloseNotice);
+  }
+  streams.erase(it);
+  return MMSYSERR_NOERROR;
+}
+
+}  // namespace
 
 AudioService::AudioService(messaging::Loop& loop) : loop_(loop) {}
 
 AudioService::~AudioService() {
-  for (auto& [h, s] : outs_) {
-    if (!s->detached_) s->device_->close();
-  }
-  for (auto& [h, s] : ins_) {
-    if (!s->detached_) s->device_->close();
-  }
+  close_devices(outs_);
+  close_devices(ins_);
 }
 
 DeviceId AudioService::add_playback_device(std::shared_ptr<PlaybackDevice> device) {
@@ -174,10 +246,8 @@ DeviceId AudioService::add_capture_device(std::shared_ptr<CaptureDevice> device)
 bool AudioService::remove_device(DeviceId id) {
   auto it = std::find_if(entries_.begin(), entries_.end(), [id](auto& e) { return e.id == id; });
   if (it == entries_.end()) return false;
-  for (auto& [h, s] : outs_)
-    if (!s->detached_ && it->playback && s->device_ == it->playback) s->detach();
-  for (auto& [h, s] : ins_)
-    if (!s->detached_ && it->capture && s->device_ == it->capture) s->detach();
+  detach_all_on(outs_, it->playback);
+  detach_all_on(ins_, it->capture);
   entries_.erase(it);
   return true;
 }
@@ -199,18 +269,19 @@ const AudioService::Entry* AudioService::entry_at(Direction direction,
   return number < list.size() ? list[number] : nullptr;
 }
 
-std::optional<std::uint32_t> AudioService::playback_number(DeviceId id) const {
-  const auto list = ordered(Direction::Playback);
+std::optional<std::uint32_t> AudioService::number_of(Direction direction, DeviceId id) const {
+  const auto list = ordered(direction);
   for (std::size_t i = 0; i < list.size(); ++i)
     if (list[i]->id == id) return static_cast<std::uint32_t>(i);
   return std::nullopt;
 }
 
+std::optional<std::uint32_t> AudioService::playback_number(DeviceId id) const {
+  return number_of(Direction::Playback, id);
+}
+
 std::optional<std::uint32_t> AudioService::capture_number(DeviceId id) const {
-  const auto list = ordered(Direction::Capture);
-  for (std::size_t i = 0; i < list.size(); ++i)
-    if (list[i]->id == id) return static_cast<std::uint32_t>(i);
-  return std::nullopt;
+  return number_of(Direction::Capture, id);
 }
 
 std::vector<DeviceListing> AudioService::devices(Direction direction) const {
@@ -257,6 +328,36 @@ static MMRESULT fill_caps(const std::u16string& name, WAVECAPS* caps) {
   return MMSYSERR_NOERROR;
 }
 
+template <class Stream, class Device>
+MMRESULT AudioService::open_stream(std::map<std::uint32_t, std::unique_ptr<Stream>>& streams,
+                                   std::shared_ptr<Device> Entry::*device, Direction direction,
+                                   std::uint32_t* handle, std::uint32_t number,
+                                   const WAVEFORMATEX* format, messaging::WindowHandle callback,
+                                   DWORD flags) {
+  const Entry* e = entry_at(direction, number);
+  if (e == nullptr) return MMSYSERR_BADDEVICEID;
+  if (format == nullptr) return MMSYSERR_INVALPARAM;
+  if (!format_is_sane(*format)) return WAVERR_BADFORMAT;
+  const std::shared_ptr<Device>& chosen = e->*device;
+  if (const MMRESULT r = chosen->supports(*format); r != MMSYSERR_NOERROR) return r;
+  if (flags & WAVE_FORMAT_QUERY) return MMSYSERR_NOERROR;
+  if (handle == nullptr) return MMSYSERR_INVALPARAM;
+  const std::uint32_t h = next_handle_++;
+  const messaging::WindowHandle window = (flags & CALLBACK_WINDOW) ? callback : 0;
+  auto stream = std::make_unique<Stream>(loop_, h, chosen, window);
+  if (const MMRESULT r = chosen->open(*format, *stream); r != MMSYSERR_NOERROR) return r;
+  stream->post(Stream::kOpenNotice);
+  streams.emplace(h, std::move(stream));
+  *handle = h;
+  return MMSYSERR_NOERROR;
+}
+
+template <class Work>
+MMRESULT AudioService::unless_fault(const char* call, Work work) {
+  MMRESULT injected;
+  return fault(call, injected) ? injected : work();
+}
+
 // ---------------------------------------------------------------- waveOut
 
 std::uint32_t AudioService::waveOutGetNumDevs() const {
@@ -265,118 +366,64 @@ std::uint32_t AudioService::waveOutGetNumDevs() const {
 
 MMRESULT AudioService::waveOutGetDevCaps(std::uint32_t device, WAVEOUTCAPS* caps) const {
   const Entry* e = entry_at(Direction::Playback, device);
-  if (e == nullptr) return MMSYSERR_BADDEVICEID;
-  return fill_caps(e->playback->name(), caps);
+  return e == nullptr ? MMSYSERR_BADDEVICEID : fill_caps(e->playback->name(), caps);
 }
 
 MMRESULT AudioService::waveOutOpen(HWAVEOUT* handle, std::uint32_t device,
                                    const WAVEFORMATEX* format, messaging::WindowHandle callback,
                                    DWORD_PTR, DWORD flags) {
-  MMRESULT r;
-  if (fault("waveOutOpen", r)) return r;
-  const Entry* e = entry_at(Direction::Playback, device);
-  if (e == nullptr) return MMSYSERR_BADDEVICEID;
-  if (format == nullptr) return MMSYSERR_INVALPARAM;
-  if (!format_is_sane(*format)) return WAVERR_BADFORMAT;
-  if ((r = e->playback->supports(*format)) != MMSYSERR_NOERROR) return r;
-  if (flags & WAVE_FORMAT_QUERY) return MMSYSERR_NOERROR;
-  if (handle == nullptr) return MMSYSERR_INVALPARAM;
-  const HWAVEOUT h = next_handle_++;
-  auto stream = std::make_unique<OutStream>(*this, h, e->playback,
-                                            (flags & CALLBACK_WINDOW) ? callback : 0);
-  if ((r = e->playback->open(*format, *stream)) != MMSYSERR_NOERROR) return r;
-  stream->post(MM_WOM_OPEN);
-  outs_.emplace(h, std::move(stream));
-  *handle = h;
-  return MMSYSERR_NOERROR;
+  return unless_fault("waveOutOpen", [&] {
+    return open_stream(outs_, &Entry::playback, Direction::Playback, handle, device, format,
+                       callback, flags);
+  });
 }
 
 MMRESULT AudioService::waveOutPrepareHeader(HWAVEOUT handle, WAVEHDR* header, std::uint32_t) {
-  MMRESULT r;
-  if (fault("waveOutPrepareHeader", r)) return r;
-  if (out(handle) == nullptr) return MMSYSERR_INVALHANDLE;
-  if (header == nullptr || (header->lpData == nullptr && header->dwBufferLength > 0))
-    return MMSYSERR_INVALPARAM;
-  header->dwFlags |= WHDR_PREPARED;
-  return MMSYSERR_NOERROR;
+  return unless_fault("waveOutPrepareHeader", [&] {
+    return prepare_header(out(handle) != nullptr, header);
+  });
 }
 
 MMRESULT AudioService::waveOutUnprepareHeader(HWAVEOUT handle, WAVEHDR* header, std::uint32_t) {
-  MMRESULT r;
-  if (fault("waveOutUnprepareHeader", r)) return r;
-  OutStream* s = out(handle);
-  if (s == nullptr) return MMSYSERR_INVALHANDLE;
-  if (header == nullptr) return MMSYSERR_INVALPARAM;
-  if (s->contains(header)) return WAVERR_STILLPLAYING;
-  header->dwFlags &= ~WHDR_PREPARED;
-  return MMSYSERR_NOERROR;
+  return unless_fault("waveOutUnprepareHeader", [&] {
+    return unprepare_header(out(handle), header);
+  });
 }
 
 MMRESULT AudioService::waveOutWrite(HWAVEOUT handle, WAVEHDR* header, std::uint32_t) {
-  MMRESULT r;
-  if (fault("waveOutWrite", r)) return r;
-  OutStream* s = out(handle);
-  if (s == nullptr) return MMSYSERR_INVALHANDLE;
-  if (s->detached_) return MMSYSERR_NODRIVER;
-  if (header == nullptr) return MMSYSERR_INVALPARAM;
-  if (!(header->dwFlags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
-  if (s->contains(header)) return WAVERR_STILLPLAYING;
-  return s->write(header);
+  return unless_fault("waveOutWrite", [&] {
+    OutStream* s = out(handle);
+    if (s == nullptr) return MMSYSERR_INVALHANDLE;
+    if (s->detached_) return MMSYSERR_NODRIVER;
+    if (header == nullptr) return MMSYSERR_INVALPARAM;
+    if (!(header->dwFlags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
+    if (s->contains(header)) return WAVERR_STILLPLAYING;
+    return s->write(header);
+  });
 }
 
 MMRESULT AudioService::waveOutPause(HWAVEOUT handle) {
-  MMRESULT r;
-  if (fault("waveOutPause", r)) return r;
-  OutStream* s = out(handle);
-  if (s == nullptr) return MMSYSERR_INVALHANDLE;
-  return s->detached_ ? MMSYSERR_NODRIVER : s->device_->pause();
+  return unless_fault("waveOutPause", [&] {
+    return on_device(out(handle), [](PlaybackDevice& d) { return d.pause(); });
+  });
 }
 
 MMRESULT AudioService::waveOutRestart(HWAVEOUT handle) {
-  MMRESULT r;
-  if (fault("waveOutRestart", r)) return r;
-  OutStream* s = out(handle);
-  if (s == nullptr) return MMSYSERR_INVALHANDLE;
-  return s->detached_ ? MMSYSERR_NODRIVER : s->device_->restart();
+  return unless_fault("waveOutRestart", [&] {
+    return on_device(out(handle), [](PlaybackDevice& d) { return d.restart(); });
+  });
 }
 
 MMRESULT AudioService::waveOutReset(HWAVEOUT handle) {
-  MMRESULT r;
-  if (fault("waveOutReset", r)) return r;
-  OutStream* s = out(handle);
-  if (s == nullptr) return MMSYSERR_INVALHANDLE;
-  if (s->detached_) return MMSYSERR_NODRIVER;
-  r = s->device_->reset();
-  s->return_all();
-  return r;
+  return unless_fault("waveOutReset", [&] { return reset_stream(out(handle)); });
 }
 
 MMRESULT AudioService::waveOutGetPosition(HWAVEOUT handle, MMTIME* time, std::uint32_t) {
-  MMRESULT r;
-  if (fault("waveOutGetPosition", r)) return r;
-  OutStream* s = out(handle);
-  if (s == nullptr) return MMSYSERR_INVALHANDLE;
-  if (s->detached_) return MMSYSERR_NODRIVER;
-  if (time == nullptr) return MMSYSERR_INVALPARAM;
-  std::uint64_t bytes = 0;
-  if ((r = s->device_->position(bytes)) != MMSYSERR_NOERROR) return r;
-  time->wType = TIME_BYTES;
-  time->cb = static_cast<DWORD>(bytes);
-  return MMSYSERR_NOERROR;
+  return unless_fault("waveOutGetPosition", [&] { return position_of(out(handle), time); });
 }
 
 MMRESULT AudioService::waveOutClose(HWAVEOUT handle) {
-  MMRESULT r;
-  if (fault("waveOutClose", r)) return r;
-  OutStream* s = out(handle);
-  if (s == nullptr) return MMSYSERR_INVALHANDLE;
-  if (s->has_queued()) return WAVERR_STILLPLAYING;
-  if (!s->detached_) {
-    s->device_->close();
-    s->post(MM_WOM_CLOSE);
-  }
-  outs_.erase(handle);
-  return MMSYSERR_NOERROR;
+  return unless_fault("waveOutClose", [&] { return close_stream(outs_, handle); });
 }
 
 // ---------------------------------------------------------------- waveIn
@@ -387,125 +434,73 @@ std::uint32_t AudioService::waveInGetNumDevs() const {
 
 MMRESULT AudioService::waveInGetDevCaps(std::uint32_t device, WAVEINCAPS* caps) const {
   const Entry* e = entry_at(Direction::Capture, device);
-  if (e == nullptr) return MMSYSERR_BADDEVICEID;
-  return fill_caps(e->capture->name(), caps);
+  return e == nullptr ? MMSYSERR_BADDEVICEID : fill_caps(e->capture->name(), caps);
 }
 
 MMRESULT AudioService::waveInOpen(HWAVEIN* handle, std::uint32_t device,
                                   const WAVEFORMATEX* format, messaging::WindowHandle callback,
                                   DWORD_PTR, DWORD flags) {
-  MMRESULT r;
-  if (fault("waveInOpen", r)) return r;
-  const Entry* e = entry_at(Direction::Capture, device);
-  if (e == nullptr) return MMSYSERR_BADDEVICEID;
-  if (format == nullptr) return MMSYSERR_INVALPARAM;
-  if (!format_is_sane(*format)) return WAVERR_BADFORMAT;
-  if ((r = e->capture->supports(*format)) != MMSYSERR_NOERROR) return r;
-  if (flags & WAVE_FORMAT_QUERY) return MMSYSERR_NOERROR;
-  if (handle == nullptr) return MMSYSERR_INVALPARAM;
-  const HWAVEIN h = next_handle_++;
-  auto stream = std::make_unique<InStream>(*this, h, e->capture,
-                                           (flags & CALLBACK_WINDOW) ? callback : 0);
-  if ((r = e->capture->open(*format, *stream)) != MMSYSERR_NOERROR) return r;
-  stream->post(MM_WIM_OPEN);
-  ins_.emplace(h, std::move(stream));
-  *handle = h;
-  return MMSYSERR_NOERROR;
+  return unless_fault("waveInOpen", [&] {
+    return open_stream(ins_, &Entry::capture, Direction::Capture, handle, device, format, callback,
+                       flags);
+  });
 }
 
 MMRESULT AudioService::waveInPrepareHeader(HWAVEIN handle, WAVEHDR* header, std::uint32_t) {
-  MMRESULT r;
-  if (fault("waveInPrepareHeader", r)) return r;
-  if (in(handle) == nullptr) return MMSYSERR_INVALHANDLE;
-  if (header == nullptr || (header->lpData == nullptr && header->dwBufferLength > 0))
-    return MMSYSERR_INVALPARAM;
-  header->dwFlags |= WHDR_PREPARED;
-  return MMSYSERR_NOERROR;
+  return unless_fault("waveInPrepareHeader", [&] {
+    return prepare_header(in(handle) != nullptr, header);
+  });
 }
 
 MMRESULT AudioService::waveInUnprepareHeader(HWAVEIN handle, WAVEHDR* header, std::uint32_t) {
-  MMRESULT r;
-  if (fault("waveInUnprepareHeader", r)) return r;
-  InStream* s = in(handle);
-  if (s == nullptr) return MMSYSERR_INVALHANDLE;
-  if (header == nullptr) return MMSYSERR_INVALPARAM;
-  if (s->contains(header)) return WAVERR_STILLPLAYING;
-  header->dwFlags &= ~WHDR_PREPARED;
-  return MMSYSERR_NOERROR;
+  return unless_fault("waveInUnprepareHeader", [&] {
+    return unprepare_header(in(handle), header);
+  });
 }
 
 MMRESULT AudioService::waveInAddBuffer(HWAVEIN handle, WAVEHDR* header, std::uint32_t) {
-  MMRESULT r;
-  if (fault("waveInAddBuffer", r)) return r;
-  InStream* s = in(handle);
-  if (s == nullptr) return MMSYSERR_INVALHANDLE;
-  if (s->detached_) return MMSYSERR_NODRIVER;
-  if (header == nullptr || header->dwBufferLength == 0) return MMSYSERR_INVALPARAM;
-  if (!(header->dwFlags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
-  if (s->contains(header)) return WAVERR_STILLPLAYING;
-  header->dwBytesRecorded = 0;
-  header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
-  s->queue_.push_back(header);
-  return MMSYSERR_NOERROR;
+  return unless_fault("waveInAddBuffer", [&] {
+    InStream* s = in(handle);
+    if (s == nullptr) return MMSYSERR_INVALHANDLE;
+    if (s->detached_) return MMSYSERR_NODRIVER;
+    if (header == nullptr || header->dwBufferLength == 0) return MMSYSERR_INVALPARAM;
+    if (!(header->dwFlags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
+    if (s->contains(header)) return WAVERR_STILLPLAYING;
+    header->dwBytesRecorded = 0;
+    header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
+    s->queue_.push_back(header);
+    return MMSYSERR_NOERROR;
+  });
 }
 
 MMRESULT AudioService::waveInStart(HWAVEIN handle) {
-  MMRESULT r;
-  if (fault("waveInStart", r)) return r;
-  InStream* s = in(handle);
-  if (s == nullptr) return MMSYSERR_INVALHANDLE;
-  return s->detached_ ? MMSYSERR_NODRIVER : s->device_->start();
+  return unless_fault("waveInStart", [&] {
+    return on_device(in(handle), [](CaptureDevice& d) { return d.start(); });
+  });
 }
 
 MMRESULT AudioService::waveInStop(HWAVEIN handle) {
-  MMRESULT r;
-  if (fault("waveInStop", r)) return r;
-  InStream* s = in(handle);
-  if (s == nullptr) return MMSYSERR_INVALHANDLE;
-  if (s->detached_) return MMSYSERR_NODRIVER;
-  r = s->device_->stop();
-  // The buffer being filled comes back with what it holds; empty ones stay queued.
-  if (!s->queue_.empty() && s->queue_.front()->dwBytesRecorded > 0) s->return_front();
-  return r;
+  return unless_fault("waveInStop", [&] {
+    InStream* s = in(handle);
+    return on_device(s, [s](CaptureDevice& d) {
+      const MMRESULT r = d.stop();
+      // The buffer being filled comes back with what it holds; empty ones stay queued.
+      if (!s->queue_.empty() && s->queue_.front()->dwBytesRecorded > 0) s->return_front();
+      return r;
+    });
+  });
 }
 
 MMRESULT AudioService::waveInReset(HWAVEIN handle) {
-  MMRESULT r;
-  if (fault("waveInReset", r)) return r;
-  InStream* s = in(handle);
-  if (s == nullptr) return MMSYSERR_INVALHANDLE;
-  if (s->detached_) return MMSYSERR_NODRIVER;
-  r = s->device_->reset();
-  s->return_all();
-  return r;
+  return unless_fault("waveInReset", [&] { return reset_stream(in(handle)); });
 }
 
 MMRESULT AudioService::waveInGetPosition(HWAVEIN handle, MMTIME* time, std::uint32_t) {
-  MMRESULT r;
-  if (fault("waveInGetPosition", r)) return r;
-  InStream* s = in(handle);
-  if (s == nullptr) return MMSYSERR_INVALHANDLE;
-  if (s->detached_) return MMSYSERR_NODRIVER;
-  if (time == nullptr) return MMSYSERR_INVALPARAM;
-  std::uint64_t bytes = 0;
-  if ((r = s->device_->position(bytes)) != MMSYSERR_NOERROR) return r;
-  time->wType = TIME_BYTES;
-  time->cb = static_cast<DWORD>(bytes);
-  return MMSYSERR_NOERROR;
+  return unless_fault("waveInGetPosition", [&] { return position_of(in(handle), time); });
 }
 
 MMRESULT AudioService::waveInClose(HWAVEIN handle) {
-  MMRESULT r;
-  if (fault("waveInClose", r)) return r;
-  InStream* s = in(handle);
-  if (s == nullptr) return MMSYSERR_INVALHANDLE;
-  if (!s->queue_.empty()) return WAVERR_STILLPLAYING;
-  if (!s->detached_) {
-    s->device_->close();
-    s->post(MM_WIM_CLOSE);
-  }
-  ins_.erase(handle);
-  return MMSYSERR_NOERROR;
+  return unless_fault("waveInClose", [&] { return close_stream(ins_, handle); });
 }
 
 }  // namespace orvexa::audio

@@ -107,10 +107,20 @@ class AudioService {
   class InStream;
 
   const Entry* entry_at(Direction direction, std::uint32_t number) const;
+  std::optional<std::uint32_t> number_of(Direction direction, DeviceId id) const;
+  // waveOutOpen and waveInOpen: `device` picks the entry's side the stream drives.
+  template <class Stream, class Device>
+  MMRESULT open_stream(std::map<std::uint32_t, std::unique_ptr<Stream>>& streams,
+                       std::shared_ptr<Device> Entry::*device, Direction direction,
+                       std::uint32_t* handle, std::uint32_t number, const WAVEFORMATEX* format,
+                       messaging::WindowHandle callback, DWORD flags);
   std::vector<const Entry*> ordered(Direction direction) const;
   OutStream* out(HWAVEOUT handle) const;
   InStream* in(HWAVEIN handle) const;
   bool fault(const char* call, MMRESULT& result);
+  // An injected fault waiting for `call`, else what `work` answers.
+  template <class Work>
+  MMRESULT unless_fault(const char* call, Work work);
 
   messaging::Loop& loop_;
   std::vector<Entry> entries_;

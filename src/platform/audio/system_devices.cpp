@@ -64,28 +64,47 @@ struct Exchange {
   std::atomic<bool> notice_pending{false};
   std::atomic<bool> paused{false};
   std::size_t frame = 1;
+  std::uint8_t silence = 0;  // the byte a playback callback fills gaps with
 };
 
-class SystemPlayback final : public PlaybackDevice {
+// What a playback and a capture device share: one PortAudio stream in one direction, the
+// exchange with its callback, and the client on the loop thread.
+template <class Interface, class Client, bool kOutput>
+class SystemDevice : public Interface {
  public:
-  SystemPlayback(messaging::Loop& loop, int device, std::u16string name)
+  SystemDevice(messaging::Loop& loop, int device, std::u16string name)
       : loop_(loop), device_(device), name_(std::move(name)) {}
-  ~SystemPlayback() override { close(); }
+  ~SystemDevice() override { close(); }
 
   std::u16string name() const override { return name_; }
   DeviceKind kind() const override { return DeviceKind::System; }
-  MMRESULT supports(const WAVEFORMATEX& f) const override { return check(f, device_, true); }
+  MMRESULT supports(const WAVEFORMATEX& f) const override { return check(f, device_, kOutput); }
+  void close() override {
+    stream_.reset();  // waits for the callback to finish
+    client_ = nullptr;
+    exchange_.reset();
+  }
 
-  MMRESULT open(const WAVEFORMATEX& f, PlaybackClient& client) override {
-    if (stream_) return MMSYSERR_ALLOCATED;
-    exchange_ = std::make_shared<Exchange>();
-    exchange_->frame = std::max<std::size_t>(1, f.nBlockAlign);
-    silence_ = f.wBitsPerSample == 8 ? 0x80 : 0;
-    const PaStreamParameters p = parameters(device_, f, true);
+ protected:
+  // A fresh exchange for a stream of format `f`, or nothing while a stream is open.
+  std::shared_ptr<Exchange> fresh_exchange(const WAVEFORMATEX& f) const {
+    if (stream_) return nullptr;
+    auto x = std::make_shared<Exchange>();
+    x->frame = std::max<std::size_t>(1, f.nBlockAlign);
+    return x;
+  }
+  // Opens and starts the stream with `exchange` in place before the callback can run; `self` is
+  // the derived device the callback is given.
+  MMRESULT start_stream(const WAVEFORMATEX& f, Client& client, std::shared_ptr<Exchange> exchange,
+                        PaStreamCallback* callback, void* self) {
+    exchange_ = std::move(exchange);
+    const PaStreamParameters p = parameters(device_, f, kOutput);
     PaStream* s = nullptr;
-    if (Pa_OpenStream(&s, nullptr, &p, f.nSamplesPerSec, paFramesPerBufferUnspecified, paNoFlag,
-                      &SystemPlayback::callback, this) != paNoError)
+    if (Pa_OpenStream(&s, kOutput ? nullptr : &p, kOutput ? &p : nullptr, f.nSamplesPerSec,
+                      paFramesPerBufferUnspecified, paNoFlag, callback, self) != paNoError) {
+      exchange_.reset();
       return MMSYSERR_NOTENABLED;
+    }
     stream_.reset(s);
     client_ = &client;
     position_ = 0;
@@ -94,6 +113,27 @@ class SystemPlayback final : public PlaybackDevice {
       return MMSYSERR_NOTENABLED;
     }
     return MMSYSERR_NOERROR;
+  }
+
+  messaging::Loop& loop_;
+  int device_;
+  std::u16string name_;
+  Stream stream_;
+  std::shared_ptr<Exchange> exchange_;
+  Client* client_ = nullptr;
+  std::uint64_t position_ = 0;
+};
+
+class SystemPlayback final : public SystemDevice<PlaybackDevice, PlaybackClient, true> {
+ public:
+  using SystemDevice::SystemDevice;
+  ~SystemPlayback() override { close(); }
+
+  MMRESULT open(const WAVEFORMATEX& f, PlaybackClient& client) override {
+    auto x = fresh_exchange(f);
+    if (!x) return MMSYSERR_ALLOCATED;
+    x->silence = f.wBitsPerSample == 8 ? 0x80 : 0;
+    return start_stream(f, client, std::move(x), &SystemPlayback::callback, this);
   }
 
   MMRESULT feed(std::span<const std::uint8_t> bytes) override {
@@ -107,16 +147,8 @@ class SystemPlayback final : public PlaybackDevice {
     q.insert(q.end(), bytes.begin(), bytes.end());
     return MMSYSERR_NOERROR;
   }
-  MMRESULT pause() override {
-    if (!stream_) return MMSYSERR_INVALHANDLE;
-    exchange_->paused = true;
-    return MMSYSERR_NOERROR;
-  }
-  MMRESULT restart() override {
-    if (!stream_) return MMSYSERR_INVALHANDLE;
-    exchange_->paused = false;
-    return MMSYSERR_NOERROR;
-  }
+  MMRESULT pause() override { return set_paused(true); }
+  MMRESULT restart() override { return set_paused(false); }
   MMRESULT reset() override {
     if (!stream_) return MMSYSERR_INVALHANDLE;
     std::lock_guard lock(exchange_->mutex);
@@ -132,13 +164,14 @@ class SystemPlayback final : public PlaybackDevice {
     bytes = position_ + exchange_->moved.load();
     return MMSYSERR_NOERROR;
   }
-  void close() override {
-    stream_.reset();  // waits for the callback to finish
-    client_ = nullptr;
-    exchange_.reset();
-  }
 
  private:
+  MMRESULT set_paused(bool paused) {
+    if (!stream_) return MMSYSERR_INVALHANDLE;
+    exchange_->paused = paused;
+    return MMSYSERR_NOERROR;
+  }
+
   // Runs on PortAudio's thread: copies what is queued, counts it and posts one notice at a time.
   static int callback(const void*, void* out, unsigned long frames,
                       const PaStreamCallbackTimeInfo*, PaStreamCallbackFlags, void* self) {
@@ -154,7 +187,7 @@ class SystemPlayback final : public PlaybackDevice {
       x.head += n;
       x.mutex.unlock();
     }
-    std::memset(dst + n, d->silence_, want - n);
+    std::memset(dst + n, x.silence, want - n);
     if (n > 0) {
       x.moved += n;
       if (!x.notice_pending.exchange(true)) d->notify();
@@ -173,46 +206,19 @@ class SystemPlayback final : public PlaybackDevice {
       client_->played(n);
     });
   }
-
-  messaging::Loop& loop_;
-  int device_;
-  std::u16string name_;
-  Stream stream_;
-  std::shared_ptr<Exchange> exchange_;
-  PlaybackClient* client_ = nullptr;
-  std::uint64_t position_ = 0;
-  std::uint8_t silence_ = 0;
 };
 
-class SystemCapture final : public CaptureDevice {
+class SystemCapture final : public SystemDevice<CaptureDevice, CaptureClient, false> {
  public:
-  SystemCapture(messaging::Loop& loop, int device, std::u16string name)
-      : loop_(loop), device_(device), name_(std::move(name)) {}
+  using SystemDevice::SystemDevice;
   ~SystemCapture() override { close(); }
 
-  std::u16string name() const override { return name_; }
-  DeviceKind kind() const override { return DeviceKind::System; }
-  MMRESULT supports(const WAVEFORMATEX& f) const override { return check(f, device_, false); }
-
   MMRESULT open(const WAVEFORMATEX& f, CaptureClient& client) override {
-    if (stream_) return MMSYSERR_ALLOCATED;
-    exchange_ = std::make_shared<Exchange>();
-    exchange_->frame = std::max<std::size_t>(1, f.nBlockAlign);
-    exchange_->paused = true;  // nothing is kept until start()
-    exchange_->bytes.reserve(f.nAvgBytesPerSec);
-    const PaStreamParameters p = parameters(device_, f, false);
-    PaStream* s = nullptr;
-    if (Pa_OpenStream(&s, &p, nullptr, f.nSamplesPerSec, paFramesPerBufferUnspecified, paNoFlag,
-                      &SystemCapture::callback, this) != paNoError)
-      return MMSYSERR_NOTENABLED;
-    stream_.reset(s);
-    client_ = &client;
-    position_ = 0;
-    if (Pa_StartStream(s) != paNoError) {
-      close();
-      return MMSYSERR_NOTENABLED;
-    }
-    return MMSYSERR_NOERROR;
+    auto x = fresh_exchange(f);
+    if (!x) return MMSYSERR_ALLOCATED;
+    x->paused = true;  // nothing is kept until start()
+    x->bytes.reserve(f.nAvgBytesPerSec);
+    return start_stream(f, client, std::move(x), &SystemCapture::callback, this);
   }
   MMRESULT start() override {
     if (!stream_) return MMSYSERR_INVALHANDLE;
@@ -237,11 +243,6 @@ class SystemCapture final : public CaptureDevice {
     if (!stream_) return MMSYSERR_INVALHANDLE;
     bytes = position_;
     return MMSYSERR_NOERROR;
-  }
-  void close() override {
-    stream_.reset();
-    client_ = nullptr;
-    exchange_.reset();
   }
 
  private:
@@ -279,13 +280,6 @@ class SystemCapture final : public CaptureDevice {
     if (!scratch_.empty()) client_->captured(scratch_);
   }
 
-  messaging::Loop& loop_;
-  int device_;
-  std::u16string name_;
-  Stream stream_;
-  std::shared_ptr<Exchange> exchange_;
-  CaptureClient* client_ = nullptr;
-  std::uint64_t position_ = 0;
   std::vector<std::uint8_t> scratch_;
 };
 

@@ -50,28 +50,62 @@ std::chrono::milliseconds timer_interval(Duration d) {
 
 }  // namespace
 
-// ---------------------------------------------------------------- playback
+// ---------------------------------------------------------------- shared
 
-VirtualPlaybackDevice::VirtualPlaybackDevice(messaging::Loop& loop, std::u16string name,
-                                             DeviceKind kind,
-                                             std::optional<WAVEFORMATEX> only_format)
+template <class Device, class Client>
+PacedDevice<Device, Client>::PacedDevice(messaging::Loop& loop, std::u16string name,
+                                         DeviceKind kind, std::optional<WAVEFORMATEX> only_format)
     : HiddenWindow(loop), name_(std::move(name)), kind_(kind), only_format_(only_format) {}
 
-VirtualPlaybackDevice::~VirtualPlaybackDevice() = default;
-
-MMRESULT VirtualPlaybackDevice::supports(const WAVEFORMATEX& format) const {
+template <class Device, class Client>
+MMRESULT PacedDevice<Device, Client>::supports(const WAVEFORMATEX& format) const {
   return check_format(format, only_format_);
 }
 
-MMRESULT VirtualPlaybackDevice::open(const WAVEFORMATEX& format, PlaybackClient& client) {
+template <class Device, class Client>
+MMRESULT PacedDevice<Device, Client>::accept(const WAVEFORMATEX& format, Client& client) {
   if (faults_.open != MMSYSERR_NOERROR) return faults_.open;
   if (client_ != nullptr) return MMSYSERR_ALLOCATED;
   const MMRESULT r = supports(format);
   if (r != MMSYSERR_NOERROR) return r;
   format_ = format;
   client_ = &client;
-  reset();
   return MMSYSERR_NOERROR;
+}
+
+template <class Device, class Client>
+void PacedDevice<Device, Client>::pace(Duration after) {
+  set_timer(kTick, timer_interval(after));
+}
+
+template <class Device, class Client>
+void PacedDevice<Device, Client>::stop_pacing() {
+  kill_timer(kTick);
+}
+
+template <class Device, class Client>
+LRESULT PacedDevice<Device, Client>::window_proc(messaging::UINT message,
+                                                 messaging::WPARAM wParam, messaging::LPARAM) {
+  if (message == WM_TIMER && wParam == kTick) tick();
+  return 0;
+}
+
+template class PacedDevice<PlaybackDevice, PlaybackClient>;
+template class PacedDevice<CaptureDevice, CaptureClient>;
+
+// ---------------------------------------------------------------- playback
+
+VirtualPlaybackDevice::VirtualPlaybackDevice(messaging::Loop& loop, std::u16string name,
+                                             DeviceKind kind,
+                                             std::optional<WAVEFORMATEX> only_format)
+    : PacedDevice(loop, std::move(name), kind, only_format) {}
+
+VirtualPlaybackDevice::~VirtualPlaybackDevice() = default;
+
+MMRESULT VirtualPlaybackDevice::open(const WAVEFORMATEX& format, PlaybackClient& client) {
+  const MMRESULT r = accept(format, client);
+  if (r == MMSYSERR_NOERROR) reset();
+  return r;
 }
 
 MMRESULT VirtualPlaybackDevice::feed(std::span<const std::uint8_t> bytes) {
@@ -94,14 +128,14 @@ void VirtualPlaybackDevice::begin_next() {
     client_->played(0);
   }
   if (chunks_.empty()) {
-    kill_timer(kTick);
+    stop_pacing();
     return;
   }
   current_ = chunks_.front();
   current_start_ = loop().now();
   current_began_ = current_start_;
   current_done_ = Duration::zero();
-  set_timer(kTick, timer_interval(time_of(current_, format_)));
+  pace(time_of(current_, format_));
 }
 
 void VirtualPlaybackDevice::finish_current() {
@@ -121,16 +155,13 @@ void VirtualPlaybackDevice::finish_current() {
   client_->played(n);
 }
 
-LRESULT VirtualPlaybackDevice::window_proc(messaging::UINT message, messaging::WPARAM wParam,
-                                           messaging::LPARAM) {
-  if (message != WM_TIMER || wParam != kTick) return 0;
+void VirtualPlaybackDevice::tick() {
   if (client_ == nullptr || paused_ || current_ == 0) {
-    kill_timer(kTick);
-    return 0;
+    stop_pacing();
+    return;
   }
   finish_current();
   if (client_ != nullptr && !paused_) begin_next();
-  return 0;
 }
 
 std::uint64_t VirtualPlaybackDevice::partial_bytes() const {
@@ -144,7 +175,7 @@ MMRESULT VirtualPlaybackDevice::pause() {
   if (client_ == nullptr) return MMSYSERR_INVALHANDLE;
   if (paused_) return MMSYSERR_NOERROR;
   if (current_ > 0) current_done_ += loop().now() - current_start_;
-  kill_timer(kTick);
+  stop_pacing();
   paused_ = true;
   return MMSYSERR_NOERROR;
 }
@@ -158,13 +189,13 @@ MMRESULT VirtualPlaybackDevice::restart() {
   } else {
     current_start_ = loop().now();
     const Duration left = time_of(current_, format_) - current_done_;
-    set_timer(kTick, timer_interval(left));
+    pace(left);
   }
   return MMSYSERR_NOERROR;
 }
 
 MMRESULT VirtualPlaybackDevice::reset() {
-  kill_timer(kTick);
+  stop_pacing();
   queue_.clear();
   queue_head_ = 0;
   chunks_.clear();
@@ -197,21 +228,13 @@ void VirtualPlaybackDevice::clear_heard() {
 VirtualCaptureDevice::VirtualCaptureDevice(messaging::Loop& loop, std::u16string name,
                                            DeviceKind kind,
                                            std::optional<WAVEFORMATEX> only_format)
-    : HiddenWindow(loop), name_(std::move(name)), kind_(kind), only_format_(only_format) {}
+    : PacedDevice(loop, std::move(name), kind, only_format) {}
 
 VirtualCaptureDevice::~VirtualCaptureDevice() = default;
 
-MMRESULT VirtualCaptureDevice::supports(const WAVEFORMATEX& format) const {
-  return check_format(format, only_format_);
-}
-
 MMRESULT VirtualCaptureDevice::open(const WAVEFORMATEX& format, CaptureClient& client) {
-  if (faults_.open != MMSYSERR_NOERROR) return faults_.open;
-  if (client_ != nullptr) return MMSYSERR_ALLOCATED;
-  const MMRESULT r = supports(format);
+  const MMRESULT r = accept(format, client);
   if (r != MMSYSERR_NOERROR) return r;
-  format_ = format;
-  client_ = &client;
   convert_pending_samples();
   reset();
   return MMSYSERR_NOERROR;
@@ -234,19 +257,16 @@ void VirtualCaptureDevice::schedule() {
   n = std::max(align, n / align * align);
   tick_bytes_ = n;
   tick_start_ = loop().now();
-  set_timer(kTick, timer_interval(time_of(n, format_)));
+  pace(time_of(n, format_));
 }
 
-LRESULT VirtualCaptureDevice::window_proc(messaging::UINT message, messaging::WPARAM wParam,
-                                          messaging::LPARAM) {
-  if (message != WM_TIMER || wParam != kTick) return 0;
+void VirtualCaptureDevice::tick() {
   if (client_ == nullptr || !started_) {
-    kill_timer(kTick);
-    return 0;
+    stop_pacing();
+    return;
   }
   produce(tick_bytes_);
   if (client_ != nullptr && started_) schedule();
-  return 0;
 }
 
 void VirtualCaptureDevice::produce(std::size_t n) {
@@ -289,7 +309,7 @@ void VirtualCaptureDevice::produce(std::size_t n) {
 MMRESULT VirtualCaptureDevice::stop() {
   if (client_ == nullptr) return MMSYSERR_INVALHANDLE;
   if (!started_) return MMSYSERR_NOERROR;
-  kill_timer(kTick);
+  stop_pacing();
   started_ = false;
   // What was captured of the current tick still reaches the caller.
   const auto n = std::min<std::uint64_t>(bytes_in(loop().now() - tick_start_, format_),
@@ -299,7 +319,7 @@ MMRESULT VirtualCaptureDevice::stop() {
 }
 
 MMRESULT VirtualCaptureDevice::reset() {
-  kill_timer(kTick);
+  stop_pacing();
   started_ = false;
   position_ = 0;
   tick_bytes_ = 0;

@@ -34,7 +34,46 @@ struct VirtualFaults {
   bool position_fails = false;
 };
 
-class VirtualPlaybackDevice final : public PlaybackDevice, private messaging::HiddenWindow {
+// What both virtual devices share: name, kind and accepted format, the fault switches, the
+// opened format and client, and the pacing timer on the loop that drives tick().
+template <class Device, class Client>
+class PacedDevice : public Device, private messaging::HiddenWindow {
+ public:
+  std::u16string name() const override { return name_; }
+  DeviceKind kind() const override { return kind_; }
+  MMRESULT supports(const WAVEFORMATEX& format) const override;
+
+  bool is_open() const { return client_ != nullptr; }
+  const WAVEFORMATEX& format() const { return format_; }
+  VirtualFaults& faults() { return faults_; }
+
+ protected:
+  PacedDevice(messaging::Loop& loop, std::u16string name, DeviceKind kind,
+              std::optional<WAVEFORMATEX> only_format);
+  // The checks of open (an injected fault, one stream at a time, the format); on success the
+  // format and the client are kept.
+  MMRESULT accept(const WAVEFORMATEX& format, Client& client);
+  // The next tick comes `after` from now (whole milliseconds, never early), and every as long
+  // after that until stop_pacing().
+  void pace(messaging::Duration after);
+  void stop_pacing();
+  virtual void tick() = 0;
+  using HiddenWindow::loop;
+
+  WAVEFORMATEX format_{};
+  Client* client_ = nullptr;
+  VirtualFaults faults_;
+
+ private:
+  messaging::LRESULT window_proc(messaging::UINT message, messaging::WPARAM wParam,
+                                 messaging::LPARAM lParam) override;
+
+  std::u16string name_;
+  DeviceKind kind_;
+  std::optional<WAVEFORMATEX> only_format_;
+};
+
+class VirtualPlaybackDevice final : public PacedDevice<PlaybackDevice, PlaybackClient> {
  public:
   // One stretch of sound as it was heard: it began at `at` and covers heard()[offset, +size).
   struct Stretch {
@@ -49,9 +88,6 @@ class VirtualPlaybackDevice final : public PlaybackDevice, private messaging::Hi
                         std::optional<WAVEFORMATEX> only_format = std::nullopt);
   ~VirtualPlaybackDevice() override;
 
-  std::u16string name() const override { return name_; }
-  DeviceKind kind() const override { return kind_; }
-  MMRESULT supports(const WAVEFORMATEX& format) const override;
   MMRESULT open(const WAVEFORMATEX& format, PlaybackClient& client) override;
   MMRESULT feed(std::span<const std::uint8_t> bytes) override;
   MMRESULT pause() override;
@@ -70,24 +106,12 @@ class VirtualPlaybackDevice final : public PlaybackDevice, private messaging::Hi
   // Called with each stretch as it finishes being heard.
   void set_listener(Listener listener) { listener_ = std::move(listener); }
 
-  bool is_open() const { return client_ != nullptr; }
-  const WAVEFORMATEX& format() const { return format_; }
-  VirtualFaults& faults() { return faults_; }
 
  private:
-  messaging::LRESULT window_proc(messaging::UINT message, messaging::WPARAM wParam,
-                                 messaging::LPARAM lParam) override;
+  void tick() override;
   void begin_next();
   void finish_current();
   std::uint64_t partial_bytes() const;
-  messaging::Duration duration_of(std::uint64_t bytes) const;
-
-  std::u16string name_;
-  DeviceKind kind_;
-  std::optional<WAVEFORMATEX> only_format_;
-  WAVEFORMATEX format_{};
-  PlaybackClient* client_ = nullptr;
-  VirtualFaults faults_;
 
   // Queued bytes not yet heard, in one ring-like buffer reused between stretches.
   std::vector<std::uint8_t> queue_;
@@ -107,7 +131,7 @@ class VirtualPlaybackDevice final : public PlaybackDevice, private messaging::Hi
   Listener listener_;
 };
 
-class VirtualCaptureDevice final : public CaptureDevice, private messaging::HiddenWindow {
+class VirtualCaptureDevice final : public PacedDevice<CaptureDevice, CaptureClient> {
  public:
   enum class Source { Silence, Tone, Pushed, WaveFile };
 
@@ -116,9 +140,6 @@ class VirtualCaptureDevice final : public CaptureDevice, private messaging::Hidd
                        std::optional<WAVEFORMATEX> only_format = std::nullopt);
   ~VirtualCaptureDevice() override;
 
-  std::u16string name() const override { return name_; }
-  DeviceKind kind() const override { return kind_; }
-  MMRESULT supports(const WAVEFORMATEX& format) const override;
   MMRESULT open(const WAVEFORMATEX& format, CaptureClient& client) override;
   MMRESULT start() override;
   MMRESULT stop() override;
@@ -138,24 +159,14 @@ class VirtualCaptureDevice final : public CaptureDevice, private messaging::Hidd
   bool play_wave_file(const std::filesystem::path& file);
   std::size_t pending_bytes() const { return pushed_.size() - pushed_head_; }
 
-  bool is_open() const { return client_ != nullptr; }
   bool is_started() const { return started_; }
-  const WAVEFORMATEX& format() const { return format_; }
-  VirtualFaults& faults() { return faults_; }
 
  private:
-  messaging::LRESULT window_proc(messaging::UINT message, messaging::WPARAM wParam,
-                                 messaging::LPARAM lParam) override;
+  void tick() override;
   void schedule();
   void produce(std::size_t bytes);
   void convert_pending_samples();
 
-  std::u16string name_;
-  DeviceKind kind_;
-  std::optional<WAVEFORMATEX> only_format_;
-  WAVEFORMATEX format_{};
-  CaptureClient* client_ = nullptr;
-  VirtualFaults faults_;
   bool started_ = false;
   std::uint64_t position_ = 0;
   messaging::TimePoint tick_start_{};
