@@ -12,13 +12,6 @@ namespace {
 
 constexpr messaging::UINT kDeliverMessage = messaging::WM_USER + 1;
 
-template <class T>
-void clear_fixed(T* s) {
-  const DWORD total = s->dwTotalSize;
-  std::memset(static_cast<void*>(s), 0, sizeof(T));
-  s->dwTotalSize = total;
-}
-
 bool same_class(const char* a, std::string_view b) { return a && std::string_view(a) == b; }
 
 LONG write_word(VARSTRING* id, DWORD value) {
@@ -110,11 +103,14 @@ LONG LineService::lineNegotiateAPIVersion(HLINEAPP app, DWORD device, DWORD low,
   if (!line_apps_.contains(app)) return LINEERR_INVALAPPHANDLE;
   if (device >= devices_.size()) return LINEERR_BADDEVICEID;
   if (!version || !extension) return LINEERR_INVALPOINTER;
-  if (high < kApiVersion10003 || low > kApiVersion20002 || low > high)
-    return LINEERR_INCOMPATIBLEAPIVERSION;
-  *version = high < kApiVersion20002 ? high : kApiVersion20002;
-  *extension = {};
-  return 0;
+  return agree_version(low, high, *version, *extension) ? 0 : LINEERR_INCOMPATIBLEAPIVERSION;
+}
+
+bool LineService::agree_version(DWORD low, DWORD high, DWORD& version, LINEEXTENSIONID& extension) {
+  if (high < kApiVersion10003 || low > kApiVersion20002 || low > high) return false;
+  version = high < kApiVersion20002 ? high : kApiVersion20002;
+  extension = {};
+  return true;
 }
 
 LONG LineService::lineGetDevCaps(HLINEAPP app, DWORD device, DWORD, DWORD, LINEDEVCAPS* caps) {

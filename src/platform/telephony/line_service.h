@@ -172,6 +172,8 @@ class LineService final : public TelephonyApi, private ProviderEvents {
   HLINE owner_line(DWORD device) const;
   RequestId new_request(HLINE line, HCALL* cell = nullptr, HCALL new_call = 0);
   RequestId next_request_number();
+  // The version both sides speak within [low, high], or false when there is none.
+  static bool agree_version(DWORD low, DWORD high, DWORD& version, LINEEXTENSIONID& extension);
   HCALL new_call_handle(const Call& record);
   void forget_new_calls(const Request& r);
   OpenPhone* open_phone(HPHONE phone);

@@ -1,8 +1,6 @@
 // The phone side: phone devices that providers put beside their lines, opened by handle, with
 // set requests answered by PHONE_REPLY and changes reported by PHONE_STATE (as far as the
 // handle's status-message mask asks for them).
-#include <cstring>
-
 #include "platform/telephony/line_service.h"
 #include "platform/telephony/var_struct.h"
 
@@ -18,13 +16,6 @@ constexpr DWORD kPhoneStates = PHONESTATE_DISPLAY | PHONESTATE_LAMP | PHONESTATE
                                PHONESTATE_HANDSETVOLUME | PHONESTATE_HANDSETGAIN |
                                PHONESTATE_SPEAKERHOOKSWITCH | PHONESTATE_SPEAKERVOLUME |
                                PHONESTATE_SPEAKERGAIN;
-
-template <class T>
-void clear_fixed(T* s) {
-  const DWORD total = s->dwTotalSize;
-  std::memset(static_cast<void*>(s), 0, sizeof(T));
-  s->dwTotalSize = total;
-}
 
 }  // namespace
 
@@ -67,11 +58,7 @@ LONG LineService::phoneNegotiateAPIVersion(HPHONEAPP app, DWORD device, DWORD lo
   if (!phone_apps_.contains(app)) return PHONEERR_INVALAPPHANDLE;
   if (device >= phones_.size()) return PHONEERR_BADDEVICEID;
   if (!version || !extension) return PHONEERR_INVALPOINTER;
-  if (high < kApiVersion10003 || low > kApiVersion20002 || low > high)
-    return PHONEERR_INVALPARAM;
-  *version = high < kApiVersion20002 ? high : kApiVersion20002;
-  *extension = {};
-  return 0;
+  return agree_version(low, high, *version, *extension) ? 0 : PHONEERR_INVALPARAM;
 }
 
 LONG LineService::phoneGetDevCaps(HPHONEAPP app, DWORD device, DWORD, DWORD, PHONECAPS* caps) {

@@ -85,21 +85,24 @@ LONG PhoneDevice::set_hook_switch(DWORD devices, DWORD mode, DWORD& changed) {
 }
 
 LONG PhoneDevice::set_volume(DWORD device, DWORD volume, DWORD& changed) {
-  HookDevice* d = hook_device(device);
-  if (!d) return PHONEERR_INVALHOOKSWITCHDEV;
-  if (volume > kMaxLevel) return PHONEERR_INVALPARAM;
-  if (d->volume != volume)
-    changed |= d == &handset_ ? PHONESTATE_HANDSETVOLUME : PHONESTATE_SPEAKERVOLUME;
-  d->volume = volume;
-  return 0;
+  return set_level(device, volume, changed, false);
 }
 
 LONG PhoneDevice::set_gain(DWORD device, DWORD gain, DWORD& changed) {
+  return set_level(device, gain, changed, true);
+}
+
+LONG PhoneDevice::set_level(DWORD device, DWORD value, DWORD& changed, bool gain) {
   HookDevice* d = hook_device(device);
   if (!d) return PHONEERR_INVALHOOKSWITCHDEV;
-  if (gain > kMaxLevel) return PHONEERR_INVALPARAM;
-  if (d->gain != gain) changed |= d == &handset_ ? PHONESTATE_HANDSETGAIN : PHONESTATE_SPEAKERGAIN;
-  d->gain = gain;
+  if (value > kMaxLevel) return PHONEERR_INVALPARAM;
+  DWORD& level = gain ? d->gain : d->volume;
+  if (level != value) {
+    const bool handset = d == &handset_;
+    changed |= gain ? (handset ? PHONESTATE_HANDSETGAIN : PHONESTATE_SPEAKERGAIN)
+                    : (handset ? PHONESTATE_HANDSETVOLUME : PHONESTATE_SPEAKERVOLUME);
+  }
+  level = value;
   return 0;
 }
 

@@ -56,6 +56,7 @@ class PhoneDevice {
 
  private:
   HookDevice* hook_device(DWORD device);
+  LONG set_level(DWORD device, DWORD value, DWORD& changed, bool gain);
 
   std::string name_;
   Counts counts_;

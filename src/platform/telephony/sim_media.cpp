@@ -11,6 +11,7 @@ namespace orvexa::telephony {
 namespace {
 
 constexpr double kVoiceAmplitude = 6000;
+constexpr std::uintmax_t kMaxLoopBytes = 64u << 20;
 
 std::int16_t clamp16(int value) {
   return static_cast<std::int16_t>(std::clamp(value, -32768, 32767));
@@ -72,6 +73,16 @@ void ToneVoice::add_to(std::span<std::int16_t> samples, std::uint32_t rate) {
 
 std::shared_ptr<const LoopSound> load_loop_sound(const std::filesystem::path& file,
                                                  std::string& problem) {
+  // Only a regular file of sensible size: a device or pipe named here could block the reader.
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(file, ec)) {
+    problem = std::filesystem::exists(file, ec) ? "is not a regular file" : "cannot be opened";
+    return nullptr;
+  }
+  if (std::filesystem::file_size(file, ec) > kMaxLoopBytes || ec) {
+    problem = "is larger than 64 MB";
+    return nullptr;
+  }
   audio::WaveFileInfo info;
   std::vector<std::uint8_t> data;
   const audio::WaveProblem p = audio::read_wave_file(file, info, &data);

@@ -58,6 +58,14 @@ std::optional<std::span<const std::uint8_t>> checked_part(std::span<const std::u
 std::optional<std::u16string> read_text(std::span<const std::uint8_t> buffer, std::size_t fixed,
                                         DWORD size, DWORD offset, bool wide);
 
+// Service side: clears the fixed part of a caller's structure, keeping its total size.
+template <class T>
+void clear_fixed(T* s) {
+  const DWORD total = s->dwTotalSize;
+  std::memset(static_cast<void*>(s), 0, sizeof(T));
+  s->dwTotalSize = total;
+}
+
 // Service side: fills the variable part of a caller's structure.
 class VarWriter {
  public:

@@ -336,5 +336,67 @@ TEST(KDPhoneHandoverSim, RequestsTheServiceNeverAnswersTimeOutWith113) {
   }
 }
 
+
+TEST(KDPhoneHandoverSim, PhoneDeviceOfTheLineAndItsReports) {
+  SimPhone s(Config(kParties));
+  std::vector<std::string> reports;
+  s.phone.OnHookState = [&](KDPhone&, bool on_hook) {
+    reports.push_back(on_hook ? "on hook" : "off hook");
+  };
+  s.phone.OnExtDevHandsetChanged = [&](KDPhone&) { reports.push_back("handset"); };
+  s.phone.OnExtDevAuxChanged = [&](KDPhone&) { reports.push_back("speaker"); };
+  ASSERT_EQ(s.phone.LineActive(0, true), 0);
+  EXPECT_EQ(s.phone.ExtPhoneNumOfRings(), 3);
+  EXPECT_EQ(s.phone.ExtPhoneNumOfLamps(), 4);
+  EXPECT_EQ(s.phone.ExtPhoneNumOfDisplayRows(), 2);
+  EXPECT_EQ(s.phone.ExtPhoneNumOfDisplayCols(), 40);
+  const telephony::PhoneDevice& device = *s.rig.sim().phone_device(0);
+  struct Case {
+    const char* name;
+    std::function<int(KDPhone&)> op;
+    int want;
+  };
+  const Case kCases[] = {
+      {"ring", [](KDPhone& p) { return p.ExtPhoneSetRing(2, 40000); }, 0},
+      {"ring past the modes", [](KDPhone& p) { return p.ExtPhoneSetRing(4, 0); },
+       err::kInvalidArgument},
+      {"lamp", [](KDPhone& p) { return p.ExtPhoneSetLamp(3, 0x8); }, 0},
+      {"lamp past the lamps", [](KDPhone& p) { return p.ExtPhoneSetLamp(4, 0x8); },
+       err::kInvalidArgument},
+      // The component passes the mode on unchecked; the device refuses one it lacks.
+      {"unknown lamp mode", [](KDPhone& p) { return p.ExtPhoneSetLamp(0, 0x40); },
+       err::kExtDeviceUnavailable},
+      {"display row just past the rows", [](KDPhone& p) { return p.ExtPhoneSetDisplay(2, 0, u"x"); },
+       err::kExtDeviceUnavailable},
+      {"display", [](KDPhone& p) { return p.ExtPhoneSetDisplay(1, 35, u"0123456789"); }, 0},
+      {"handset off hook", [](KDPhone& p) { return p.ExtDevHandSet().SetMicSpeakerState(3); }, 0},
+      {"speaker on", [](KDPhone& p) { return p.ExtDevAux().SetMicSpeakerState(2); }, 0},
+  };
+  for (const Case& c : kCases) {
+    EXPECT_EQ(c.op(s.phone), c.want) << c.name;
+    s.Run(1s);
+  }
+  EXPECT_EQ(device.ring_mode(), 2u);
+  EXPECT_EQ(device.ring_volume(), 40000u);
+  EXPECT_EQ(device.lamps(), (std::vector<telephony::DWORD>{2, 2, 2, 8}));
+  EXPECT_EQ(device.display_row(1).substr(35), u"01234");  // cut at the end of the display
+  EXPECT_EQ(device.handset().mode, telephony::PHONEHOOKSWITCHMODE_MICSPEAKER);
+  EXPECT_EQ(device.speaker().mode, telephony::PHONEHOOKSWITCHMODE_SPEAKER);
+  EXPECT_EQ(reports, (std::vector<std::string>{"handset", "off hook", "speaker"}));
+  std::u16string shown;
+  ASSERT_EQ(s.phone.ExtPhoneGetDisplay(shown), 0);
+  EXPECT_EQ(shown.size(), 80u);
+  std::uint8_t state = 0;
+  ASSERT_EQ(s.phone.ExtDevHandSet().GetMicSpeakerState(state), 0);
+  EXPECT_EQ(state, 3);
+  // The state it already has: nothing is sent.
+  EXPECT_EQ(s.phone.ExtDevHandSet().SetMicSpeakerState(3), 0);
+  EXPECT_EQ(s.phone.PendingRequestCount(), 0u);
+  s.phone.ExtDevAux().SetSpeakerVolume(5);
+  s.Run(1s);
+  EXPECT_EQ(device.speaker().volume, 32768u);
+  EXPECT_EQ(s.Find("line2"), nullptr) << "no request failed";
+}
+
 }  // namespace
 }  // namespace orvexa::components

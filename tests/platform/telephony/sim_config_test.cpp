@@ -99,6 +99,8 @@ TEST(SimConfig, ErrorsNameTheLineAndTheKey) {
       {"[[line]]\nname = \"Desk\"\nhold_music = \"no-such.wav\"\n",
        "line 1 (\"Desk\"): key 'hold_music': no-such.wav: "},
       {"[[line]]\nhold_music = 5\n", "line 1: key 'hold_music': must be a string"},
+      {"[[line]]\nhold_music = \"/dev/null\"\n",
+       "line 1: key 'hold_music': /dev/null: is not a regular file"},
       {"[[line]]\nphone = \"yes\"\n", "line 1: key 'phone': must be true or false"},
       {"[[far_end]]\nnumber = \"1\"\ntone = 5000\n", "far_end 1: key 'tone'"},
       {"[timing]\ntransfer_talk = -1\n", "[timing]: key 'transfer_talk'"},
