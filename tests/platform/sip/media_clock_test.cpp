@@ -207,9 +207,11 @@ TEST(CallMediaPacing, SilenceTimeoutMayDestroyTheMediaFromItsOwnFrame) {
   bool gone = false;
   sip.call([&] {
     MediaEvents events;
-    events.silent_too_long = [&] {
-      media.reset();  // what a provider may do when the call ends
+    // What a provider may do when the call ends; nothing of the handler is used afterwards,
+    // as it goes with the media.
+    events.silent_too_long = [&gone, &media] {
       gone = true;
+      media.reset();
     };
     media = std::make_unique<CallMedia>(clock, nullptr, events, DtmfMode::Rfc4733,
                                         std::chrono::seconds(1));
