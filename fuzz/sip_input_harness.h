@@ -1,6 +1,6 @@
 // What must hold for anything a SIP far end sends that our own code reads: session
-// descriptions, From-header caller ID, RTP payload types and sources, RFC 4733 events and
-// G.711 audio. `check` returns false when a property fails.
+// descriptions, From-header caller ID, RTP payload types and sources, RFC 4733 events, G.711
+// audio and the status line of a transfer report. `check` returns false when a property fails.
 #pragma once
 
 #include <cstddef>
@@ -13,6 +13,7 @@
 #include "platform/sip/caller_id.h"
 #include "platform/sip/rtp_payload.h"
 #include "platform/sip/sdp.h"
+#include "platform/sip/sip_call.h"
 
 namespace orvexa::fuzzing {
 
@@ -20,7 +21,7 @@ class SipInputHarness {
  public:
   bool check(const std::uint8_t* data, std::size_t size) const {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    return check_sdp(text) && check_caller_id(text) &&
+    return check_sdp(text) && check_caller_id(text) && check_sipfrag(text) &&
            check_events(std::span<const std::uint8_t>(data, size));
   }
 
@@ -65,6 +66,14 @@ class SipInputHarness {
     for (char c : id.number)
       if (static_cast<unsigned char>(c) <= 0x20 || static_cast<unsigned char>(c) >= 0x7F) return false;
     return valid_utf8_without_controls(id.name);
+  }
+
+  static bool check_sipfrag(std::string_view text) {
+    // A status is only ever read from "SIP/2.0 NNN" and always lies in 100..699.
+    const auto status = sip::sipfrag_status(text);
+    if (!status) return true;
+    return *status >= 100 && *status <= 699 && text.substr(0, 8) == "SIP/2.0 " &&
+           text.substr(8, 3) == std::to_string(*status);
   }
 
   static bool check_events(std::span<const std::uint8_t> data) {
