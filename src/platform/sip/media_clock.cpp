@@ -70,10 +70,10 @@ int MediaClock::start() {
   const int fd = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
   if (fd < 0) return errno;
   // A periodic kernel timer keeps the grid exact: no drift from rounding each wait to 1 ms.
-  itimerspec spec{};
-  spec.it_interval.tv_nsec = std::chrono::nanoseconds(kFrame).count();
-  spec.it_value = spec.it_interval;
-  int err = ::timerfd_settime(fd, 0, &spec, nullptr) == 0 ? 0 : errno;
+  itimerspec period{};
+  period.it_interval.tv_nsec = std::chrono::nanoseconds(kFrame).count();
+  period.it_value = period.it_interval;
+  int err = ::timerfd_settime(fd, 0, &period, nullptr) == 0 ? 0 : errno;
   if (err == 0) err = fd_listen(fd, FD_READ, &MediaClock::on_readable, this);
   if (err != 0) {
     ::close(fd);
