@@ -30,14 +30,7 @@ std::uint8_t StateOfMode(DWORD mode) {
 }  // namespace
 
 int KDPhone::EnterPhoneRequest(LONG r, int kind) {
-  PendingRequest request;
-  request.id = r;
-  request.deadline = Deadline(0);
-  request.call = current_call_;
-  request.kind = kind;
-  request.line = line_;
-  EnterRequest(std::move(request));
-  return 0;
+  return EnterCallRequest(r, current_call_, kind, 0);
 }
 
 int KDPhone::ExtPhoneSetRing(int ring_mode, int volume) {
