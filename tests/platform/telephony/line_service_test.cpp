@@ -6,36 +6,20 @@
 #include "platform/telephony/line_service.h"
 #include "platform/telephony/sim_provider.h"
 #include "platform/telephony/var_struct.h"
+#include "sim_service_rig.h"
 
 namespace orvexa::telephony {
 namespace {
 
 using namespace std::chrono_literals;
 
-struct Notice {
-  DWORD device, message;
-  DWORD_PTR p1, p2;
-};
-
-struct Service {
-  messaging::ManualClock clock;
-  messaging::Loop loop{clock};
-  SimProvider sim{loop, default_sim_config()};
-  LineService service{loop};
-  std::vector<Notice> notices;
+struct Service : SimServiceRig {
   HLINEAPP app = 0;
   HLINE line = 0;
 
   Service() {
-    service.add_provider(sim);
     DWORD devices = 0, version = kApiVersion20002;
-    EXPECT_EQ(service.lineInitializeExW(
-                  &app,
-                  [this](DWORD d, DWORD m, DWORD_PTR, DWORD_PTR p1, DWORD_PTR p2, DWORD_PTR) {
-                    notices.push_back({d, m, p1, p2});
-                  },
-                  &devices, &version, nullptr),
-              0);
+    EXPECT_EQ(service.lineInitializeExW(&app, recorder(), &devices, &version, nullptr), 0);
     EXPECT_EQ(devices, 1u);
     EXPECT_EQ(service.lineOpen(app, 0, &line, kApiVersion20002, 0, 1,
                                LINECALLPRIVILEGE_OWNER, LINEMEDIAMODE_AUTOMATEDVOICE, nullptr),

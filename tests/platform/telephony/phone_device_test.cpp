@@ -7,6 +7,7 @@
 #include "platform/telephony/phone_device.h"
 #include "platform/telephony/sim_provider.h"
 #include "platform/telephony/var_struct.h"
+#include "sim_service_rig.h"
 
 namespace orvexa::telephony {
 namespace {
@@ -101,31 +102,14 @@ TEST(PhoneDevice, DisplayTextIsCutAtTheEndOfTheDisplay) {
   }
 }
 
-struct PhoneNotice {
-  DWORD device, message;
-  DWORD_PTR p1, p2;
-};
-
 // The service with one simulated line and its phone opened.
-struct PhoneService {
-  messaging::ManualClock clock;
-  messaging::Loop loop{clock};
-  SimProvider sim{loop, default_sim_config()};
-  LineService service{loop};
-  std::vector<PhoneNotice> notices;
+struct PhoneService : SimServiceRig {
   HPHONEAPP app = 0;
   HPHONE phone = 0;
 
   PhoneService() {
-    service.add_provider(sim);
     DWORD devices = 0, version = kApiVersion20002;
-    EXPECT_EQ(service.phoneInitializeExW(
-                  &app,
-                  [this](DWORD d, DWORD m, DWORD_PTR, DWORD_PTR p1, DWORD_PTR p2, DWORD_PTR) {
-                    notices.push_back({d, m, p1, p2});
-                  },
-                  &devices, &version, nullptr),
-              0);
+    EXPECT_EQ(service.phoneInitializeExW(&app, recorder(), &devices, &version, nullptr), 0);
     EXPECT_EQ(devices, 1u);
     EXPECT_EQ(service.phoneOpen(app, 0, &phone, kApiVersion20002, 0, 0, PHONEPRIVILEGE_OWNER), 0);
   }
