@@ -16,6 +16,16 @@ if(ORVEXA_FUZZ)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+if(ORVEXA_SANITIZE AND ORVEXA_TSAN)
+  message(FATAL_ERROR "ORVEXA_SANITIZE and ORVEXA_TSAN need build folders of their own")
+endif()
+
+# ThreadSanitizer: the loop is posted to from the SIP thread and the audio callbacks.
+if(ORVEXA_TSAN)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+
 if(ORVEXA_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)

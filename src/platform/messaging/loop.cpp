@@ -48,6 +48,9 @@ void Loop::enqueue(Entry entry) {
 }
 
 void Loop::notify_host() {
+  // Held through the call, so that a host clearing its handler on the loop thread (a window
+  // closing) never sees it run afterwards on the SIP or audio thread.
+  std::lock_guard lock(wake_mutex_);
   if (wake_ && !wake_pending_.exchange(true)) wake_();
 }
 
@@ -236,7 +239,17 @@ bool Loop::run_until(const std::function<bool()>& done, Duration limit) {
   }
 }
 
-void Loop::set_wake_handler(std::function<void()> wake) { wake_ = std::move(wake); }
+void Loop::set_wake_handler(std::function<void()> wake) {
+  std::function<void()> replaced;
+  {
+    std::lock_guard lock(wake_mutex_);
+    replaced.swap(wake_);
+    wake_ = std::move(wake);
+    // A new host has not been woken yet: its first post must reach it.
+    wake_pending_.store(false);
+  }
+  // Destroyed outside the lock: whatever the old handler owns may post as it goes.
+}
 void Loop::set_pump(std::function<void()> pump) { pump_ = std::move(pump); }
 void Loop::set_exception_handler(std::function<void(std::exception_ptr)> handler) {
   on_exception_ = std::move(handler);

@@ -82,7 +82,10 @@ class Loop {
   std::size_t timer_count() const { return timers_.size(); }
 
   // Hosting: `wake` is called (from any thread) when the loop has new work for its host:
-  // the queue became non-empty, or a timer now falls due earlier than before.
+  // the queue became non-empty, or a timer now falls due earlier than before. It may be set,
+  // replaced or cleared from any thread while others post; once this returns, the handler it
+  // replaced is no longer running and is never called again. The handler must not call back
+  // into the loop (post, quit, set_wake_handler): it runs under the lock that makes this so.
   void set_wake_handler(std::function<void()> wake);
   // Hosting: called at the end of process_pending() so the host's events are handled too.
   void set_pump(std::function<void()> pump);
@@ -141,6 +144,7 @@ class Loop {
   Order order_;
   std::uint64_t next_timer_seq_ = 1;
 
+  std::mutex wake_mutex_;  // guards wake_ and every call of it
   std::function<void()> wake_;
   std::function<void()> pump_;
   std::function<void(std::exception_ptr)> on_exception_;

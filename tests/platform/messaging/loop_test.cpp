@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -251,6 +253,55 @@ TEST(LoopThreads, ManyThreadsPostAndEveryMessageArrivesOnce) {
   EXPECT_TRUE(loop.run_until([&] { return total == kThreads * kEach; }, 30s));
   for (auto& s : senders) s.join();
   EXPECT_TRUE(std::all_of(seen.begin(), seen.end(), [](int n) { return n == 1; }));
+}
+
+// A host sets, replaces and clears its wake-up handler on the loop thread (a window opening and
+// closing) while the SIP and audio threads post. A handler must never run once the call that
+// replaced it has returned (the host behind it may be gone), nor be torn while it runs (TSan).
+TEST(LoopThreads, WakeHandlerReplacedAndClearedWhileOtherThreadsPost) {
+  ManualClock clock;
+  Loop loop(clock);
+  struct Host {
+    std::atomic<bool> retired{false};
+  };
+  std::atomic<int> late_calls{0}, wakes{0};
+  auto handler_for = [&](std::shared_ptr<Host> host) {
+    return [&late_calls, &wakes, host] {
+      if (host->retired.load()) ++late_calls;
+      ++wakes;
+    };
+  };
+  auto current = std::make_shared<Host>();
+  loop.set_wake_handler(handler_for(current));  // the first post wakes it at least
+
+  constexpr int kThreads = 3, kEach = 20000;
+  std::atomic<int> posting{kThreads};
+  int ran = 0;
+  std::vector<std::thread> posters;
+  for (int t = 0; t < kThreads; ++t) {
+    posters.emplace_back([&] {
+      for (int i = 0; i < kEach; ++i) loop.post([&ran] { ++ran; });
+      --posting;
+    });
+  }
+  for (int round = 0; posting.load() > 0; ++round) {
+    std::shared_ptr<Host> next;
+    if (round % 3 == 2) {
+      loop.set_wake_handler({});
+    } else {
+      next = std::make_shared<Host>();
+      loop.set_wake_handler(handler_for(next));
+    }
+    if (current) current->retired = true;
+    current = next;
+    loop.dispatch_pending();  // empties the queue, so the next post wakes the host again
+  }
+  for (auto& p : posters) p.join();
+  loop.dispatch_pending();
+  loop.set_wake_handler({});
+  EXPECT_EQ(ran, kThreads * kEach);
+  EXPECT_EQ(late_calls.load(), 0);
+  EXPECT_GT(wakes.load(), 0);
 }
 
 TEST(LoopThreads, QuitFromAnotherThreadEndsRunFor) {
