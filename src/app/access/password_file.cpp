@@ -104,7 +104,8 @@ PasswordChange set_password(const PasswordLocations& where, std::string_view fir
   change.file = where.write_target();
   if (!sodium_ready() ||
       crypto_pwhash_str(hash, first.data(), first.size(), cost.operations, cost.memory) != 0 ||
-      host::write_file_atomically(change.file, std::string(hash) + "\r\n", faults)) {
+      host::write_file_atomically(change.file, std::string(hash) + "\r\n", faults,
+                                  host::kSecretFileMode)) {
     change.messages.push_back(text::kCannotWrite);
     return change;
   }

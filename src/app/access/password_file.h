@@ -1,5 +1,6 @@
 // The login password file "kms32.dll": where it is looked for, reading it (Argon2id hashes and
-// older plain-digit files), setting and removing it.
+// older plain-digit files), setting and removing it. It is written 0600; a mode given to it
+// since (0640 for an admin group in /etc/orvexa) is kept, never with others' read.
 //
 //   PasswordLocations where{{"/etc/orvexa"}, program_folder};
 //   StoredPassword stored = read_password(where);

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <limits>
+#include <utility>
 
 #include "components/foundation/error_texts.h"
 #include "platform/audio/mmio.h"
@@ -238,47 +239,42 @@ TKDFileStream::TKDFileStream(std::u16string_view FileName, ErrorNumber& ErrorNum
     const std::uint32_t sharing = (Mode & 0xF0) / 16;
     lock = sharing <= 1 ? LOCK_EX : LOCK_SH;
   }
-  int fd = ::open(path.c_str(), flags, 0644);
+  host::UniqueFd fd(::open(path.c_str(), flags, 0644));
   int e = errno;
-  if (fd >= 0) {
+  if (fd) {
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode)) {
       e = EISDIR;
-      ::close(fd);
-      fd = -1;
-    } else if (::flock(fd, lock | LOCK_NB) != 0) {
+      fd.reset();
+    } else if (::flock(fd.get(), lock | LOCK_NB) != 0) {
       e = EWOULDBLOCK;
-      ::close(fd);
-      fd = -1;
-    } else if (Mode == 0xFFFF && ::ftruncate(fd, 0) != 0) {
+      fd.reset();
+    } else if (Mode == 0xFFFF && ::ftruncate(fd.get(), 0) != 0) {
       e = errno;
-      ::close(fd);
-      fd = -1;
+      fd.reset();
     }
   }
-  if (fd < 0) {
+  if (!fd) {
     ErrorNumber = FileErrorMapping(system_code_from_errno(e));
     return;
   }
-  handle_ = fd;
+  handle_ = std::move(fd);
   name_ = std::u16string(FileName);
   ErrorNumber = err::kNone;
 }
 
-TKDFileStream::~TKDFileStream() {
-  if (handle_ >= 0) ::close(handle_);
-}
+TKDFileStream::~TKDFileStream() = default;
 
 std::int64_t TKDFileStream::Size() const {
   struct stat st {};
-  return handle_ >= 0 && ::fstat(handle_, &st) == 0 ? st.st_size : -1;
+  return handle_ && ::fstat(handle_.get(), &st) == 0 ? st.st_size : -1;
 }
 
 std::int64_t TKDFileStream::Read(void* buffer, std::int64_t count) {
-  if (handle_ < 0 || count < 0) return -1;
+  if (!handle_ || count < 0) return -1;
   std::int64_t done = 0;
   while (done < count) {
-    const ssize_t r = ::read(handle_, static_cast<char*>(buffer) + done,
+    const ssize_t r = ::read(handle_.get(), static_cast<char*>(buffer) + done,
                              static_cast<std::size_t>(count - done));
     if (r < 0 && errno == EINTR) continue;
     if (r <= 0) return r < 0 && done == 0 ? -1 : done;
@@ -288,10 +284,10 @@ std::int64_t TKDFileStream::Read(void* buffer, std::int64_t count) {
 }
 
 std::int64_t TKDFileStream::Write(const void* buffer, std::int64_t count) {
-  if (handle_ < 0 || count < 0) return -1;
+  if (!handle_ || count < 0) return -1;
   std::int64_t done = 0;
   while (done < count) {
-    const ssize_t r = ::write(handle_, static_cast<const char*>(buffer) + done,
+    const ssize_t r = ::write(handle_.get(), static_cast<const char*>(buffer) + done,
                               static_cast<std::size_t>(count - done));
     if (r < 0 && errno == EINTR) continue;
     if (r <= 0) return r < 0 && done == 0 ? -1 : done;
@@ -301,8 +297,8 @@ std::int64_t TKDFileStream::Write(const void* buffer, std::int64_t count) {
 }
 
 std::int64_t TKDFileStream::Seek(std::int64_t offset, int origin) {
-  if (handle_ < 0) return -1;
-  return ::lseek(handle_, offset, origin == 0 ? SEEK_SET : origin == 1 ? SEEK_CUR : SEEK_END);
+  if (!handle_) return -1;
+  return ::lseek(handle_.get(), offset, origin == 0 ? SEEK_SET : origin == 1 ? SEEK_CUR : SEEK_END);
 }
 
 }  // namespace orvexa::components

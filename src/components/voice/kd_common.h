@@ -13,6 +13,7 @@
 
 #include "components/foundation/error_numbers.h"
 #include "platform/audio/audio_service.h"
+#include "platform/host/unique_fd.h"
 #include "platform/settings/settings_store.h"
 
 namespace orvexa::components {
@@ -62,7 +63,7 @@ class TKDFileStream {
   TKDFileStream(const TKDFileStream&) = delete;
   TKDFileStream& operator=(const TKDFileStream&) = delete;
 
-  bool is_open() const { return handle_ >= 0; }
+  bool is_open() const { return static_cast<bool>(handle_); }
   std::int64_t Size() const;
   // Reads / writes at the current position; the count moved, or -1.
   std::int64_t Read(void* buffer, std::int64_t count);
@@ -73,7 +74,7 @@ class TKDFileStream {
   bool Wide() const { return wide_; }
 
  private:
-  int handle_ = -1;
+  host::UniqueFd handle_;
   std::u16string name_;
   bool wide_ = true;
 };

@@ -9,27 +9,27 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <utility>
 #include <vector>
+
+#include "platform/host/unique_fd.h"
 
 namespace orvexa::audio {
 
 class MmioFile {
  public:
   // Disk form.
-  MmioFile(int fd, bool writable, const MmioFaults* faults)
-      : fd_(fd), writable_(writable), faults_(faults ? *faults : MmioFaults{}) {}
+  MmioFile(host::UniqueFd fd, bool writable, const MmioFaults* faults)
+      : fd_(std::move(fd)), writable_(writable), faults_(faults ? *faults : MmioFaults{}) {}
   // Memory form.
   explicit MmioFile(std::span<const std::uint8_t> image) : image_(image), memory_(true) {}
-  ~MmioFile() {
-    if (fd_ >= 0) ::close(fd_);
-  }
   MmioFile(const MmioFile&) = delete;
   MmioFile& operator=(const MmioFile&) = delete;
 
   std::int64_t size() const {
     if (memory_) return static_cast<std::int64_t>(image_.size());
     struct stat st {};
-    return ::fstat(fd_, &st) == 0 ? st.st_size : -1;
+    return ::fstat(fd_.get(), &st) == 0 ? st.st_size : -1;
   }
   std::int64_t pos() const { return pos_; }
 
@@ -44,7 +44,8 @@ class MmioFile {
     }
     LONG done = 0;
     while (done < count) {
-      const ssize_t r = ::pread(fd_, out + done, static_cast<std::size_t>(count - done), pos_);
+      const ssize_t r =
+          ::pread(fd_.get(), out + done, static_cast<std::size_t>(count - done), pos_);
       if (r < 0 && errno == EINTR) continue;
       if (r < 0) return done > 0 ? done : -1;
       if (r == 0) break;
@@ -62,7 +63,8 @@ class MmioFile {
     }
     LONG done = 0;
     while (done < allowed) {
-      const ssize_t r = ::pwrite(fd_, data + done, static_cast<std::size_t>(allowed - done), pos_);
+      const ssize_t r =
+          ::pwrite(fd_.get(), data + done, static_cast<std::size_t>(allowed - done), pos_);
       if (r < 0 && errno == EINTR) continue;
       if (r <= 0) break;
       done += static_cast<LONG>(r);
@@ -85,17 +87,16 @@ class MmioFile {
 
   MMRESULT close() {
     if (faults_.fail_close) return MMIOERR_CANNOTCLOSE;
-    if (fd_ >= 0) {
-      const bool ok = !writable_ || ::fsync(fd_) == 0;
-      const bool closed = ::close(fd_) == 0;
-      fd_ = -1;
+    if (fd_) {
+      const bool ok = !writable_ || ::fsync(fd_.get()) == 0;
+      const bool closed = fd_.close() == 0;
       if (!ok || !closed) return MMIOERR_CANNOTCLOSE;
     }
     return MMSYSERR_NOERROR;
   }
 
  private:
-  int fd_ = -1;
+  host::UniqueFd fd_;
   bool writable_ = false;
   MmioFaults faults_{};
   std::span<const std::uint8_t> image_{};
@@ -209,31 +210,28 @@ HMMIO mmioOpen(std::u16string_view name, DWORD flags, MMRESULT& error, const Mmi
   const bool writable = create || (flags & (MMIO_WRITE | MMIO_READWRITE));
   int oflags = O_CLOEXEC | (writable ? O_RDWR : O_RDONLY);
   if (create) oflags |= O_CREAT;
-  const int fd = ::open(path.c_str(), oflags, 0644);
-  if (fd < 0) {
+  host::UniqueFd fd(::open(path.c_str(), oflags, 0644));
+  if (!fd) {
     error = open_error(errno, path);
     return nullptr;
   }
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
+  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
     error = MMIOERR_CANNOTOPEN;  // a directory or a device is not a sound file
     return nullptr;
   }
   const bool exclusive = writable || (flags & 0x70) == MMIO_EXCLUSIVE;
-  if (::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
+  if (::flock(fd.get(), (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
     const int e = errno;
-    ::close(fd);
     error = open_error(e == EWOULDBLOCK ? EWOULDBLOCK : e, path);
     return nullptr;
   }
   // Truncate only once the lock is ours: a file someone else holds stays as it is.
-  if (create && ::ftruncate(fd, 0) != 0) {
-    ::close(fd);
+  if (create && ::ftruncate(fd.get(), 0) != 0) {
     error = MMIOERR_CANNOTWRITE;
     return nullptr;
   }
-  return HMMIO(new MmioFile(fd, writable, faults));
+  return HMMIO(new MmioFile(std::move(fd), writable, faults));
 }
 
 HMMIO mmioOpenMemory(std::span<const std::uint8_t> image, MMRESULT& error) {

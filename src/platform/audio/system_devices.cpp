@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/audio/mmio.h"
+#include "platform/host/unique_fd.h"
 
 namespace orvexa::audio {
 
@@ -300,21 +301,17 @@ namespace {
 class QuietStderr {
  public:
   QuietStderr() : saved_(::dup(2)) {
-    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-    if (saved_ >= 0 && null >= 0) ::dup2(null, 2);
-    if (null >= 0) ::close(null);
+    const host::UniqueFd null(::open("/dev/null", O_WRONLY | O_CLOEXEC));
+    if (saved_ && null) ::dup2(null.get(), 2);
   }
   ~QuietStderr() {
-    if (saved_ >= 0) {
-      ::dup2(saved_, 2);
-      ::close(saved_);
-    }
+    if (saved_) ::dup2(saved_.get(), 2);
   }
   QuietStderr(const QuietStderr&) = delete;
   QuietStderr& operator=(const QuietStderr&) = delete;
 
  private:
-  int saved_;
+  host::UniqueFd saved_;
 };
 
 }  // namespace

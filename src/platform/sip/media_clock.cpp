@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <utility>
 
 extern "C" {
 #include <re.h>
@@ -16,7 +17,7 @@ MediaClock::~MediaClock() { stop(); }
 
 int MediaClock::add(Member& member) {
   if (contains(member)) return 0;
-  if (fd_ < 0) {
+  if (!fd_) {
     if (const int err = start(); err != 0) return err;
   }
   members_.push_back(&member);
@@ -60,34 +61,31 @@ void MediaClock::expired(std::uint64_t periods) {
 
 void MediaClock::on_readable(int flags, void* arg) {
   auto* self = static_cast<MediaClock*>(arg);
-  if ((flags & FD_READ) == 0 || self->fd_ < 0) return;
+  if ((flags & FD_READ) == 0 || !self->fd_) return;
   std::uint64_t periods = 0;
-  if (::read(self->fd_, &periods, sizeof periods) != static_cast<ssize_t>(sizeof periods)) return;
+  if (::read(self->fd_.get(), &periods, sizeof periods) != static_cast<ssize_t>(sizeof periods))
+    return;
   self->expired(periods);
 }
 
 int MediaClock::start() {
-  const int fd = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
-  if (fd < 0) return errno;
+  host::UniqueFd fd(::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC));
+  if (!fd) return errno;
   // A periodic kernel timer keeps the grid exact: no drift from rounding each wait to 1 ms.
   itimerspec period{};
   period.it_interval.tv_nsec = std::chrono::nanoseconds(kFrame).count();
   period.it_value = period.it_interval;
-  int err = ::timerfd_settime(fd, 0, &period, nullptr) == 0 ? 0 : errno;
-  if (err == 0) err = fd_listen(fd, FD_READ, &MediaClock::on_readable, this);
-  if (err != 0) {
-    ::close(fd);
-    return err;
-  }
-  fd_ = fd;
+  int err = ::timerfd_settime(fd.get(), 0, &period, nullptr) == 0 ? 0 : errno;
+  if (err == 0) err = fd_listen(fd.get(), FD_READ, &MediaClock::on_readable, this);
+  if (err != 0) return err;
+  fd_ = std::move(fd);
   return 0;
 }
 
 void MediaClock::stop() {
-  if (fd_ < 0) return;
-  fd_close(fd_);
-  ::close(fd_);
-  fd_ = -1;
+  if (!fd_) return;
+  fd_close(fd_.get());  // libre lets go of it before it is closed
+  fd_.reset();
 }
 
 }  // namespace orvexa::sip

@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/host/unique_fd.h"
+
 namespace orvexa::sip {
 
 class MediaClock {
@@ -39,7 +41,7 @@ class MediaClock {
   void remove(Member& member);
   bool contains(const Member& member) const;
   std::size_t size() const;
-  bool ticking() const { return fd_ >= 0; }
+  bool ticking() const { return static_cast<bool>(fd_); }
 
   // What the timer does when it expires `periods` times since it was last read.
   void expired(std::uint64_t periods);
@@ -51,7 +53,7 @@ class MediaClock {
 
   std::vector<Member*> members_;  // null: removed while the members were being walked
   int walking_ = 0;
-  int fd_ = -1;
+  host::UniqueFd fd_;
 };
 
 }  // namespace orvexa::sip

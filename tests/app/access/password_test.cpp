@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "app/access/access_messages.h"
 #include "app/access/password_file.h"
@@ -80,6 +81,42 @@ TEST_F(PasswordTest, SetStoresAHashNeverTheDigits) {
   EXPECT_TRUE(stored.is_hash());
   EXPECT_TRUE(stored.verify("5678"));
   for (const char* wrong : {"1234", "5678 ", "567", ""}) EXPECT_FALSE(stored.verify(wrong)) << wrong;
+}
+
+// The hash of a short PIN falls to a guesser who can read it: never readable by other users, and
+// a mode the user or the administrator chose survives a change of password.
+TEST_F(PasswordTest, PasswordFileIsReadableByItsOwnerOnly) {
+  auto mode_of = [](const fs::path& file) {
+    struct stat st {};
+    return ::stat(file.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+  };
+  struct Case {
+    const char* name;
+    int existing;  // -1: no file yet
+    mode_t umask;
+    mode_t want;
+  };
+  const Case cases[] = {
+      {"new file, umask 022", -1, 022, 0600},
+      {"new file, umask 0", -1, 0, 0600},
+      {"after chmod 600", 0600, 022, 0600},
+      {"an admin group's 0640", 0640, 0, 0640},
+      {"an older world-readable file", 0644, 022, 0640},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove(system_file());
+    if (c.existing >= 0) {
+      write_all(system_file(), "1234\r\n");
+      ASSERT_EQ(::chmod(system_file().c_str(), static_cast<mode_t>(c.existing)), 0);
+    }
+    const mode_t saved = ::umask(c.umask);
+    const bool ok = set("5678", "5678").ok;
+    ::umask(saved);
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(mode_of(system_file()), c.want);
+    EXPECT_TRUE(read_password(where).verify("5678"));
+  }
 }
 
 TEST_F(PasswordTest, SetRefusals) {
