@@ -5,6 +5,7 @@
 
 #include "app/data/data_messages.h"
 #include "app/data/file_copy.h"
+#include "platform/host/partial_file.h"
 
 namespace orvexa::data {
 namespace {
@@ -46,18 +47,16 @@ void fail(CopyReport& report, const char* message, std::error_code error = {}) {
 }
 
 // Copy into a new file beside the target, then rename it over: the old file stays whole until
-// the new one is complete and synced.
+// the new one is complete and synced. A copy left by a backup that was killed goes first.
 std::error_code replace_with_backup_copy(const fs::path& database, const fs::path& target,
                                          const CopyHooks& hooks) {
-  const fs::path part = temporary_beside(target);
-  std::error_code error = copy_database(database, part, hooks.faults);
+  host::remove_stale_partial_files(target);
+  std::error_code error;
+  auto part = host::PartialFile::create_beside(target, host::kSecretFileMode, error);
+  if (!part) return error;
+  error = copy_database(database, part->path(), hooks.faults);
   if (!error && step_fails(hooks)) error = std::make_error_code(std::errc::io_error);
-  if (!error) fs::rename(part, target, error);
-  if (error) {
-    remove_quietly(part);
-    return error;
-  }
-  return host::sync_directory(target.parent_path());
+  return error ? error : part->commit();
 }
 
 }  // namespace
@@ -110,7 +109,7 @@ bool folder_takes_probe(const std::string& chosen, const CopyHooks& hooks) {
 }
 
 // Renames the verified copy over the database; the old file is kept beside it until then.
-std::error_code put_in_place(const fs::path& part, const fs::path& database,
+std::error_code put_in_place(host::PartialFile& part, const fs::path& database,
                              const CopyHooks& hooks) {
   const fs::path kept = database.parent_path() / kKeptDatabaseName;
   remove_quietly(kept);
@@ -124,8 +123,7 @@ std::error_code put_in_place(const fs::path& part, const fs::path& database,
     }
   }
   if (!error && step_fails(hooks)) error = std::make_error_code(std::errc::io_error);
-  if (!error) fs::rename(part, database, error);
-  if (!error) host::sync_directory(database.parent_path());
+  if (!error) error = part.commit();
   remove_quietly(kept);
   return error;
 }
@@ -147,17 +145,15 @@ void run_restore(CopyReport& report, int maximum, const fs::path& database,
     return fail(report, text::kOperationFailed);
 
   if (hooks.copying) hooks.copying();
-  const fs::path part = temporary_beside(database);
-  error = copy_file_synced(source, part, hooks.faults);
-  if (!error && !is_contact_database(part)) {
-    remove_quietly(part);
-    return fail(report, text::kBackupFileInvalid);
-  }
-  if (!error) error = put_in_place(part, database, hooks);
-  if (error) {
-    remove_quietly(part);
-    return fail(report, text::kOperationFailed, error);
-  }
+  // A copy left by a restore that was killed goes first. The restored file keeps the database's
+  // mode; a first database is the user's alone.
+  host::remove_stale_partial_files(database);
+  auto part = host::PartialFile::create_beside(database, {0600, 0777}, error);
+  if (!part) return fail(report, text::kOperationFailed, error);
+  error = copy_file_synced(source, part->fd(), hooks.faults);
+  if (!error && !is_contact_database(part->path())) return fail(report, text::kBackupFileInvalid);
+  if (!error) error = put_in_place(*part, database, hooks);
+  if (error) return fail(report, text::kOperationFailed, error);
   progress(hooks, maximum, maximum);
   pause(hooks, 4);
   report.ok = true;

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "app/data/data_messages.h"
+#include "platform/host/partial_file.h"
 
 namespace orvexa::data {
 namespace {
@@ -44,6 +45,8 @@ ContactStore::ContactStore(std::filesystem::path program_folder)
   std::error_code error;
   auto folder = std::filesystem::absolute(program_folder, error);
   database_path_ = ((error ? program_folder : folder) / kDatabaseFileName).lexically_normal();
+  // A restore killed midway left a copy as large as the database beside it: gone at this start.
+  host::remove_stale_partial_files(database_path_);
 }
 
 ContactStore::~ContactStore() {

@@ -5,8 +5,9 @@
 #include <unistd.h>
 
 #include <memory>
-#include <random>
 #include <string>
+
+#include "platform/host/unique_fd.h"
 
 namespace orvexa::data {
 namespace {
@@ -15,14 +16,6 @@ struct CloseDatabase {
   void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
 };
 using Database = std::unique_ptr<sqlite3, CloseDatabase>;
-
-struct CloseFd {
-  void operator()(const int* fd) const {
-    if (*fd >= 0) ::close(*fd);
-    delete fd;
-  }
-};
-using Fd = std::unique_ptr<int, CloseFd>;
 
 std::error_code errno_code() { return {errno, std::generic_category()}; }
 std::error_code injected(int code) { return {code, std::generic_category()}; }
@@ -40,23 +33,13 @@ Database open_database(const std::filesystem::path& file, int flags) {
 }
 
 std::error_code sync_file(const std::filesystem::path& file) {
-  Fd fd(new int(::open(file.c_str(), O_RDONLY | O_CLOEXEC)));
-  if (*fd < 0) return errno_code();
-  if (::fsync(*fd) != 0) return errno_code();
+  host::UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd) return errno_code();
+  if (::fsync(fd.get()) != 0) return errno_code();
   return {};
 }
 
 }  // namespace
-
-std::filesystem::path temporary_beside(const std::filesystem::path& path) {
-  std::random_device seed;
-  for (;;) {
-    auto candidate = path;
-    candidate += ".part" + std::to_string(seed() % 1000000);
-    std::error_code ignored;
-    if (!std::filesystem::exists(candidate, ignored)) return candidate;
-  }
-}
 
 std::error_code copy_database(const std::filesystem::path& source,
                               const std::filesystem::path& target, host::FileFaults* faults) {
@@ -77,32 +60,28 @@ std::error_code copy_database(const std::filesystem::path& source,
   return sync_file(target);
 }
 
-std::error_code copy_file_synced(const std::filesystem::path& source,
-                                 const std::filesystem::path& target, host::FileFaults* faults) {
+std::error_code copy_file_synced(const std::filesystem::path& source, int target,
+                                 host::FileFaults* faults) {
   if (faults && faults->next_fails()) return injected(EACCES);
-  Fd in(new int(::open(source.c_str(), O_RDONLY | O_CLOEXEC)));
-  if (*in < 0) return errno_code();
-  Fd out(new int(::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644)));
-  if (*out < 0) return errno_code();
+  host::UniqueFd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!in) return errno_code();
   std::string buffer(1 << 20, '\0');
   for (;;) {
-    const ssize_t got = ::read(*in, buffer.data(), buffer.size());
+    const ssize_t got = ::read(in.get(), buffer.data(), buffer.size());
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) return errno_code();
     if (got == 0) break;
     if (faults && faults->next_fails()) return injected(ENOSPC);
     for (ssize_t done = 0; done < got;) {
-      const ssize_t put = ::write(*out, buffer.data() + done, static_cast<std::size_t>(got - done));
+      const ssize_t put =
+          ::write(target, buffer.data() + done, static_cast<std::size_t>(got - done));
       if (put < 0 && errno == EINTR) continue;
       if (put < 0) return errno_code();
       done += put;
     }
   }
   if (faults && faults->next_fails()) return injected(EIO);
-  if (::fsync(*out) != 0) return errno_code();
-  const int fd = *out;
-  *out = -1;
-  if (::close(fd) != 0) return errno_code();
+  if (::fsync(target) != 0) return errno_code();
   return {};
 }
 

@@ -9,19 +9,16 @@
 
 namespace orvexa::data {
 
-// Copies the database `source` page by page into the new file `target` (which must not exist)
-// and syncs it. Readers and writers of `source` are waited for, never torn.
+// Copies the database `source` page by page into `target` (a new, empty file) and syncs it.
+// Readers and writers of `source` are waited for, never torn.
 std::error_code copy_database(const std::filesystem::path& source,
                               const std::filesystem::path& target, host::FileFaults* faults);
 
-// Byte-for-byte copy into the new file `target`, synced before it returns.
-std::error_code copy_file_synced(const std::filesystem::path& source,
-                                 const std::filesystem::path& target, host::FileFaults* faults);
+// Byte-for-byte copy into the open, empty file `target`, synced before it returns.
+std::error_code copy_file_synced(const std::filesystem::path& source, int target,
+                                 host::FileFaults* faults);
 
 // An SQLite database that passes its quick check and holds a `groups` table.
 bool is_contact_database(const std::filesystem::path& file);
-
-// A name beside `path` that no other file has: path + ".part" + a number.
-std::filesystem::path temporary_beside(const std::filesystem::path& path);
 
 }  // namespace orvexa::data

@@ -1,6 +1,7 @@
 #include "app/data/backup.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QSqlQuery>
 
@@ -133,6 +134,45 @@ TEST_F(BackupTest, EveryFailingStepKeepsThePreviousBackup) {
   }
 }
 
+// Contacts are personal data: a backup is its owner's alone.
+TEST_F(BackupTest, BackupIsReadableByItsOwnerOnly) {
+  const mode_t saved = ::umask(022);
+  const bool ok = backup_database(store, chosen_text(), kToday, {}).ok;
+  ::umask(saved);
+  ASSERT_TRUE(ok);
+  struct stat st {};
+  ASSERT_EQ(::stat((backup_folder() / kBackupFileName).c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+// A backup or restore killed midway leaves a copy as large as the database; the next backup,
+// restore or start removes it, and nothing that only looks like it.
+TEST_F(BackupTest, CopiesLeftByKilledBackupsAndRestoresGoNextTime) {
+  ASSERT_TRUE(backup_database(store, chosen_text(), kToday, {}).ok);
+  const std::string backup_part = std::string(kBackupFileName) + ".part4242";
+  const std::string database_part = std::string(kDatabaseFileName) + ".part777";
+  const std::vector<std::string> look_alikes = {"Orvexa.dll.part777 copy", "Orvexa.dll.part",
+                                                "OrvexaBack.cfg.part1"};
+  for (const auto& name : {backup_part, backup_part + "-journal"})
+    write_all(backup_folder() / name, database_bytes());
+  write_all(program.path() / database_part, database_bytes());
+  for (const auto& name : look_alikes) write_all(program.path() / name, "mine");
+
+  ASSERT_TRUE(backup_database(store, chosen_text(), kToday, {}).ok);
+  EXPECT_EQ(stray_files(backup_folder(), {kBackupFileName, kBackupDateFileName}),
+            std::vector<std::string>{});
+  EXPECT_TRUE(fs::exists(program.path() / database_part));  // not in the backup's folder
+
+  ASSERT_TRUE(restore_database(store, backup_folder().string(), {}).ok);
+  EXPECT_FALSE(fs::exists(program.path() / database_part));
+
+  write_all(program.path() / database_part, database_bytes());
+  store.close();
+  ContactStore started_again(program.path());
+  EXPECT_FALSE(fs::exists(program.path() / database_part));
+  for (const auto& name : look_alikes) EXPECT_EQ(read_all(program.path() / name), "mine") << name;
+}
+
 class RestoreTest : public BackupTest {
  protected:
   void SetUp() override {
@@ -162,6 +202,14 @@ TEST_F(RestoreTest, ReplacesTheDatabaseWithTheBackup) {
   EXPECT_FALSE(fs::exists(backup_folder() / kProbeFileName));
   EXPECT_EQ(stray_files(program.path(), {"Orvexa.dll"}), std::vector<std::string>{});
   EXPECT_EQ(store.groups().size(), 1u);  // the reopened connection sees the restored file
+}
+
+TEST_F(RestoreTest, RestoredDatabaseKeepsTheModeOfTheOneItReplaces) {
+  ASSERT_EQ(::chmod(store.database_path().c_str(), 0640), 0);
+  ASSERT_TRUE(restore_database(store, backup_folder().string(), {}).ok);
+  struct stat st {};
+  ASSERT_EQ(::stat(store.database_path().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
 
 TEST_F(RestoreTest, RefusalsLeaveTheDatabaseAlone) {
