@@ -25,11 +25,11 @@ KDPhone::KDPhone(messaging::Loop& loop, tel::TelephonyApi& api, KDPhoneServices 
 
 KDPhone::~KDPhone() {
   destroying_ = true;
-  if (state_ != 0) {
+  if (state_ != LineState::Uninitialised) {
     CloseLine();
     api_.lineShutdown(line_app_);
     api_.phoneShutdown(phone_app_);
-    state_ = 0;
+    state_ = LineState::Uninitialised;
   }
   SetTimer(false);
 }
@@ -93,28 +93,15 @@ void KDPhone::ReportError(tel::HCALL call, int code) {
 
 // --- pending requests ---
 
-messaging::TimePoint KDPhone::Deadline(int extra_ms) const {
+RequestOrigin KDPhone::Origin(int extra_ms) const {
   // The loop's monotonic clock: a change of the calendar time moves no deadline.
-  return Loop().now() + std::chrono::milliseconds(time_out_) + std::chrono::milliseconds(extra_ms);
+  return {line_, Loop().now() + std::chrono::milliseconds(time_out_) +
+                     std::chrono::milliseconds(extra_ms)};
 }
 
 void KDPhone::EnterRequest(PendingRequest request) {
-  pending_.push_back(std::move(request));
+  pending_.enter(std::move(request));
   SetTimer(true);
-}
-
-std::optional<KDPhone::PendingRequest> KDPhone::TakeRequest(tel::LONG id) {
-  auto it = std::find_if(pending_.begin(), pending_.end(),
-                         [id](const PendingRequest& r) { return r.id == id; });
-  if (it == pending_.end()) return std::nullopt;
-  PendingRequest taken = std::move(*it);
-  pending_.erase(it);
-  return taken;
-}
-
-bool KDPhone::HasPending(tel::HCALL call) const {
-  return std::any_of(pending_.begin(), pending_.end(),
-                     [call](const PendingRequest& r) { return r.call == call; });
 }
 
 void KDPhone::SetTimer(bool enabled) {
@@ -134,49 +121,43 @@ void KDPhone::CheckTimeOuts() {
   const messaging::TimePoint now = Loop().now();
   // Each expired entry leaves the list before it is handled: handling can hang up, which lets
   // the loop run and can bring this check back in a nested tick.
-  while (true) {
-    auto it = std::find_if(pending_.begin(), pending_.end(),
-                           [now](const PendingRequest& r) { return r.deadline < now; });
-    if (it == pending_.end()) break;
-    PendingRequest r = std::move(*it);
-    pending_.erase(it);
+  while (std::optional<PendingRequest> expired = pending_.take_expired(now)) {
+    PendingRequest& r = *expired;
     // The service may still write a late reply into the cell while the line stays open.
-    if (r.cell && state_ == 2 && r.line == line_) orphan_cells_.emplace(r.id, std::move(r.cell));
-    switch (r.kind) {
-      case 2:
-      case 4: {
-        const TConsults* c = ConsultByCall(r.call);
+    if (r.has_cell() && state_ == LineState::Open && r.line() == line_)
+      orphan_cells_.emplace(r.id(), r.take_cell());
+    switch (r.kind()) {
+      case RequestKind::ConsultDial:
+      case RequestKind::ConsultFinish: {
+        const TConsults* c = ConsultByCall(r.call());
         const tel::HCALL primary = c ? c->primary : 0;
-        if (r.kind == 4) TransferFailed(r);
-        RaiseConsultState(ccsError, err::kTimeOut, r.call, primary);
+        if (r.kind() == RequestKind::ConsultFinish) TransferFailed(r);
+        RaiseConsultState(ccsError, err::kTimeOut, r.call(), primary);
         continue;
       }
-      case 3:
-      case 15:
+      case RequestKind::BlindTransfer:
+      case RequestKind::TransferAToB:
         TransferFailed(r);
         break;
-      case 5:
+      case RequestKind::ConsultSetup:
         ConsultSetupTimedOut(r);
         break;
-      case 7:
-      case 8: {
+      case RequestKind::PickUpDial:
+      case RequestKind::Answer: {
         const tel::HCALL previous = current_call_;
-        current_call_ = r.call;
+        current_call_ = r.call();
         Hangup();
         current_call_ = previous;
         break;
       }
-      case 10:
-        if (CallEntry* e = FindCall(r.call); e && e->state == csWaitingDisconnection) {
-          e->state = e->before_drop;
-          e->dropping = false;
-        }
-        ContinueDropChain(r.call, r.param);
+      case RequestKind::Drop:
+        RestoreAfterDrop(r.call());
+        ContinueDropChain(r.call(), r.param());
         break;
       default:
         break;
     }
-    ReportError(r.call, err::kTimeOut);
+    ReportError(r.call(), err::kTimeOut);
   }
   if (pending_.empty()) SetTimer(false);
 }

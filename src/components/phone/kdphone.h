@@ -17,6 +17,7 @@
 
 #include "components/foundation/component_base.h"
 #include "components/phone/kdphone_types.h"
+#include "components/phone/pending_requests.h"
 #include "platform/host/host_services.h"
 #include "platform/settings/settings_store.h"
 #include "platform/telephony/telephony_api.h"
@@ -48,7 +49,7 @@ class KDPhone : public TTEL_ComponentVCL {
 
   // --- published properties ---
   bool IsConnected() const;
-  bool IsActive() const { return state_ == 2; }
+  bool IsActive() const { return state_ == LineState::Open; }
   bool AutoDisconnect = true;
   int NumberOfLines();
   int NumberOfActiveCalls() const { return static_cast<int>(calls_.size()); }
@@ -165,16 +166,8 @@ class KDPhone : public TTEL_ComponentVCL {
     bool dropping = false;
     TCallState before_drop = csConnected;  // restored when the drop fails
   };
-  struct PendingRequest {
-    tel::LONG id = 0;
-    messaging::TimePoint deadline{};
-    tel::HCALL call = 0;
-    int kind = 0;
-    std::intptr_t param = 0;
-    std::unique_ptr<tel::HCALL> cell;  // kinds 1, 6, 14
-    tel::HLINE line = 0;               // the line the request was made on
-    messaging::WindowHandle notify = messaging::kNoWindow;  // kind 12
-  };
+  // The telephony service is initialised before the line is first opened, and stays so.
+  enum class LineState : std::uint8_t { Uninitialised, Closed, Open };
   struct LineInfo {
     int device = -1;
     int wave_in = -2, wave_out = -2, phone = -2;
@@ -204,6 +197,7 @@ class KDPhone : public TTEL_ComponentVCL {
 
   // service and activation (kdphone_line.cpp)
   int Initialise();
+  int EnsureInitialised();
   int Gather(int device, int& word);
   int ProbeDevice(int device, LineInfo& probe, bool is_line);
   int ProbeOpened(tel::HLINE line, LineInfo& probe, bool automated_voice, bool is_line);
@@ -224,29 +218,29 @@ class KDPhone : public TTEL_ComponentVCL {
   void DispatchIdentification(tel::HCALL call, bool caller);
   void DispatchReply(tel::LONG request, tel::LONG result);
   void CompleteReply(PendingRequest& request, tel::LONG result);
+  void RestoreAfterDrop(tel::HCALL call);
   void CheckTimeOuts();
   void ReleaseCall(tel::HCALL call);
   void StartMonitoring(tel::HCALL call);
   void ReportError(tel::HCALL call, int code);
 
-  // requests (kdphone_requests.cpp)
+  // requests (kdphone.cpp)
   void EnterRequest(PendingRequest request);
-  std::optional<PendingRequest> TakeRequest(tel::LONG id);
-  bool HasPending(tel::HCALL call) const;
+  bool HasPending(tel::HCALL call) const { return pending_.has_call(call); }
   void SetTimer(bool enabled);
   void ContinueDropChain(tel::HCALL call, std::intptr_t length);
-  messaging::TimePoint Deadline(int extra_ms) const;
+  RequestOrigin Origin(int extra_ms = 0) const;
 
   // phone device (kdphone_device.cpp)
   friend class TExtDev;
-  int EnterPhoneRequest(tel::LONG r, int kind);
+  int EnterPhoneRequest(tel::LONG r, RequestKind kind);
   void ApplyPhoneSettings();
   void RaiseHookState();
 
   // hold and transfer (kdphone_transfer.cpp)
   static int TransferRefusal(tel::LONG r);
   void MarkTransferred(tel::HCALL call, bool transferred);
-  int EnterCallRequest(tel::LONG r, tel::HCALL call, int kind, std::intptr_t param);
+  int EnterCallRequest(tel::LONG r, tel::HCALL call, RequestKind kind, std::intptr_t param = 0);
   int HoldChecks() const;
   int HoldOrUnhold(bool hold);
   int TwoCallChecks(int a, int b) const;
@@ -257,6 +251,7 @@ class KDPhone : public TTEL_ComponentVCL {
   TConsults* ConsultByCall(tel::HCALL consult_call);
   TConsults* ConsultByConference(tel::HCALL conference_call);
   TConsults* ConsultByCell(std::intptr_t cell);
+  void ForgetConsult(const TConsults& c);  // takes the entry off the list
   bool DispatchConsultation(tel::HCALL call, tel::DWORD state, tel::DWORD mode);
   bool DispatchConference(tel::HCALL call, tel::DWORD state, tel::DWORD mode);
   void ReportConsultState(tel::HCALL call, TConsultCallState state);
@@ -297,18 +292,18 @@ class KDPhone : public TTEL_ComponentVCL {
   bool passthrough_ = false;
   int line_count_ = 0;
   tel::LINECALLPARAMS call_params_{};
-  int state_ = 0;
+  LineState state_ = LineState::Uninitialised;
   std::optional<messaging::TimePoint> last_fax_tone_;
   std::u16string last_caller_key_, last_called_key_;
   bool silent_ = false;
   bool destroying_ = false;
   std::vector<CallEntry> calls_;
-  std::vector<PendingRequest> pending_;
+  PendingRequests pending_;
   std::vector<tel::HCALL> picked_up_;
   // Cells of requests that timed out: the service may still write a late reply into them.
   std::multimap<tel::LONG, std::unique_ptr<tel::HCALL>> orphan_cells_;
   std::vector<TConsults> consults_;
-  int hook_state_ = 0;  // last reported: 0 none yet, 1 on hook, 2 off hook
+  std::optional<bool> reported_on_hook_;  // none until the first report
   std::string display_text_;  // the service reads it after phoneSetDisplay has returned
   std::unique_ptr<TExtDev> aux_, handset_;
   std::unique_ptr<TModemSpeaker> modem_speaker_;

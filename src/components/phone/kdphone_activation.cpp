@@ -62,9 +62,8 @@ void KDPhone::ApplyModemSettings() {
 }
 
 int KDPhone::OpenLine() {
-  if (state_ == 2) return 0;
-  if (state_ == 0)
-    if (int r = Initialise(); r != 0) return r;
+  if (state_ == LineState::Open) return 0;
+  if (int r = EnsureInitialised(); r != 0) return r;
   if (line_count_ == 0) return err::kNoLineDevice;
   int word = 0;
   if (int r = Gather(line_id_, word); r != 0) return r;
@@ -97,7 +96,7 @@ int KDPhone::OpenLine() {
   }
   current_media_mode_ = MediaMode;
   current_privilege_ = LinePrivilege;
-  state_ = 2;
+  state_ = LineState::Open;
   if (api_.lineSetStatusMessages(line_, LINEDEVSTATE_RINGING, 0) != 0) {
     CloseLine();
     return err::kLineSetup;
@@ -124,7 +123,7 @@ int KDPhone::OpenLine() {
 }
 
 int KDPhone::CloseLine() {
-  if (state_ < 2) return 0;
+  if (state_ != LineState::Open) return 0;
   // Over a copy of the handles: a handler may end calls while we walk.
   std::vector<HCALL> handles;
   for (const CallEntry& e : calls_) handles.push_back(e.handle);
@@ -144,7 +143,7 @@ int KDPhone::CloseLine() {
     phone_ = 0;
   }
   if (api_.lineClose(line_) != 0) return err::kLineClose;
-  state_ = 1;
+  state_ = LineState::Closed;
   line_ = 0;
   // A closed line gets no more replies: nothing will be written into these cells.
   orphan_cells_.clear();

@@ -21,7 +21,7 @@ int CommonToneError(LONG r) {
 }  // namespace
 
 int KDPhone::MakeCall(const std::string& number, int user_value, bool pick_up) {
-  if (state_ != 2) return err::kLineNotActive;
+  if (state_ != LineState::Open) return err::kLineNotActive;
   if (AddressID < 0) return err::kAddressIdRange;
   call_params_ = LINECALLPARAMS{};
   call_params_.dwTotalSize = sizeof(LINECALLPARAMS);
@@ -62,14 +62,8 @@ int KDPhone::MakeCall(const std::string& number, int user_value, bool pick_up) {
     if (r == LINEERR_INVALMEDIAMODE) return err::kMediaModeIncompatible;
     return err::kCallOperation;
   }
-  PendingRequest request;
-  request.id = r;
-  request.deadline = Deadline(0);
-  request.kind = pick_up ? 6 : 1;
-  request.param = user_value;
-  request.cell = std::move(cell);
-  request.line = line_;
-  EnterRequest(std::move(request));
+  EnterRequest(PendingRequest::NewCall(pick_up ? RequestKind::PickUp : RequestKind::MakeCall, r,
+                                       std::move(cell), user_value, Origin()));
   return 0;
 }
 
@@ -78,7 +72,7 @@ int KDPhone::DialNumber(const std::string& number, int user_value) {
 }
 
 int KDPhone::PickUp(int user_value) {
-  if (state_ != 2) return err::kLineNotActive;
+  if (state_ != LineState::Open) return err::kLineNotActive;
   if (IsConnected()) return err::kCallInProgress;
   if (HasPending(current_call_)) return err::kRequestInProgress;
   if (const CallEntry* e = FindCall(current_call_); e && (e->state == csOffering || e->state == csRing))
@@ -89,7 +83,7 @@ int KDPhone::PickUp(int user_value) {
 }
 
 int KDPhone::Answer(int user_value) {
-  if (state_ != 2) return err::kLineNotActive;
+  if (state_ != LineState::Open) return err::kLineNotActive;
   const CallEntry* e = FindCall(current_call_);
   if (!e || (e->state != csOffering && e->state != csRing)) return err::kNotOffering;
   if (HasPending(current_call_)) return err::kRequestInProgress;
@@ -113,13 +107,9 @@ int KDPhone::Answer(int user_value) {
     return err::kAnswerOperation;
   }
   EnsureCall(current_call_).user_value = user_value;
-  PendingRequest request;
-  request.id = r;
-  request.deadline = Deadline(current_media_mode_ == mmData ? 40000 : 0);
-  request.call = current_call_;
-  request.kind = 8;
-  request.line = line_;
-  EnterRequest(std::move(request));
+  // A data call's modems need their time to agree before the answer counts.
+  EnterRequest(PendingRequest(RequestKind::Answer, r, current_call_, 0,
+                              Origin(current_media_mode_ == mmData ? 40000 : 0)));
   return 0;
 }
 
@@ -151,14 +141,7 @@ int KDPhone::DropCall(HCALL call) {
   if (passthrough_ && chain == 0) {
     const LONG p = api_.lineSetCallParams(call, bearer_mode_, 0, 111000, nullptr);
     if (p > 0) {
-      PendingRequest request;
-      request.id = p;
-      request.deadline = Deadline(0);
-      request.call = call;
-      request.kind = 10;
-      request.param = 1;
-      request.line = line_;
-      EnterRequest(std::move(request));
+      EnterCallRequest(p, call, RequestKind::Drop, 1);
       ReportCallState(call, csWaitingDisconnection);
       return 0;
     }
@@ -173,14 +156,7 @@ int KDPhone::DropCall(HCALL call) {
     if (r == LINEERR_NOMEM) return err::kNoMemory;
     return r == LINEERR_NOTOWNER ? err::kNotOwner : err::kHangupOperation;
   }
-  PendingRequest request;
-  request.id = r;
-  request.deadline = Deadline(0);
-  request.call = call;
-  request.kind = 10;
-  request.param = chain;
-  request.line = line_;
-  EnterRequest(std::move(request));
+  EnterCallRequest(r, call, RequestKind::Drop, chain);
   if (TConsults* c = consultation ? ConsultByCall(call) : nullptr) {
     c->state = ccsWaitingDisconnection;
     c->completed = true;
@@ -244,15 +220,7 @@ int KDPhone::SwitchPassthrough(bool enable, bool fax_rates, messaging::WindowHan
     if (r == LINEERR_INVALCALLHANDLE) return err::kInvalidCallHandle;
     return r == LINEERR_INVALMEDIAMODE ? err::kMediaModeIncompatible : err::kFailed;
   }
-  PendingRequest request;
-  request.id = r;
-  request.deadline = Deadline(0);
-  request.call = current_call_;
-  request.kind = 12;
-  request.param = enable ? 1 : 2;
-  request.notify = notify;
-  request.line = line_;
-  EnterRequest(std::move(request));
+  EnterRequest(PendingRequest::Passthrough(r, current_call_, enable, notify, Origin()));
   return 0;
 }
 

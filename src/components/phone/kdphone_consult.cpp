@@ -53,6 +53,10 @@ KDPhone::TConsults* KDPhone::ConsultByCell(std::intptr_t cell) {
   return it == consults_.end() ? nullptr : &*it;
 }
 
+void KDPhone::ForgetConsult(const TConsults& c) {
+  consults_.erase(consults_.begin() + (&c - consults_.data()));
+}
+
 std::optional<TConsultCallState> KDPhone::ConsultState() const {
   for (const TConsults& c : consults_)
     if (c.primary == current_call_) return c.state;
@@ -81,11 +85,11 @@ int KDPhone::ConsultCallDialNumber(bool transfer, const std::string& number) {
   entry.number = number;
   const auto cell = reinterpret_cast<std::intptr_t>(entry.consult_cell.get());
   consults_.push_back(std::move(entry));
-  return EnterCallRequest(r, current_call_, 5, cell);
+  return EnterCallRequest(r, current_call_, RequestKind::ConsultSetup, cell);
 }
 
 int KDPhone::ConsultCallComplete() {
-  if (state_ != 2) return err::kLineNotActive;
+  if (state_ != LineState::Open) return err::kLineNotActive;
   TConsults* c = ConsultOf(current_call_);
   if (!c || c->consult_call() == 0) return err::kNoConsultationCall;
   const HCALL consult = c->consult_call();
@@ -101,7 +105,7 @@ int KDPhone::ConsultCallComplete() {
   c->completed = true;
   const HCALL primary = c->primary;
   const bool transfer = c->transfer;
-  EnterCallRequest(r, consult, 4, 0);
+  EnterCallRequest(r, consult, RequestKind::ConsultFinish);
   if (transfer) MarkTransferred(primary, true);
   return 0;
 }
@@ -113,7 +117,7 @@ int KDPhone::ConsultCallCancel() {
   const HCALL consult = c->consult_call();
   const LONG r = api_.lineDrop(consult, nullptr, 0);
   if (r <= 0) return err::kFailed;
-  return EnterCallRequest(r, consult, 4, 0);
+  return EnterCallRequest(r, consult, RequestKind::ConsultFinish);
 }
 
 // --- dispatch ---
@@ -184,7 +188,7 @@ void KDPhone::DialConsultation(HCALL call) {
     RaiseConsultState(ccsError, ConsultDialError(r), call, primary);
     return;
   }
-  EnterCallRequest(r, call, 2, 0);
+  EnterCallRequest(r, call, RequestKind::ConsultDial);
 }
 
 void KDPhone::RaiseConsultState(TConsultCallState state, int p1, HCALL consult, HCALL primary) {
@@ -240,47 +244,43 @@ void KDPhone::ReleaseConsultHandles(HCALL call) {
 void KDPhone::CompleteConsultReply(PendingRequest& r, LONG result) {
   const bool ok = result >= 0;
   const int code = result == LINEERR_OPERATIONUNAVAIL ? err::kLineSetup : err::kFailed;
-  if (r.kind == 2) {
-    if (TConsults* c = ConsultByCall(r.call); c && !ok) {
+  if (r.kind() == RequestKind::ConsultDial) {
+    if (TConsults* c = ConsultByCall(r.call()); c && !ok) {
       c->state = ccsError;
-      RaiseConsultState(ccsError, ReplyDialError(result), r.call, c->primary);
+      RaiseConsultState(ccsError, ReplyDialError(result), r.call(), c->primary);
     }
     return;
   }
-  if (r.kind == 4) {
+  if (r.kind() == RequestKind::ConsultFinish) {
     if (ok) return;
     TransferFailed(r);
-    const TConsults* c = ConsultByCall(r.call);
-    RaiseConsultState(ccsError, code, r.call, c ? c->primary : 0);
+    const TConsults* c = ConsultByCall(r.call());
+    RaiseConsultState(ccsError, code, r.call(), c ? c->primary : 0);
     return;
   }
-  // Kind 5: the set-up.
-  auto it = std::find_if(consults_.begin(), consults_.end(), [&](const TConsults& c) {
-    return reinterpret_cast<std::intptr_t>(c.consult_cell.get()) == r.param;
-  });
-  if (it == consults_.end()) return;
-  const HCALL consult = it->consult_call(), primary = it->primary;
+  // The set-up.
+  TConsults* c = ConsultByCell(r.param());
+  if (!c) return;
+  const HCALL consult = c->consult_call(), primary = c->primary;
   if (!ok) {
     // A refused set-up leaves no entry behind.
-    consults_.erase(it);
+    ForgetConsult(*c);
     RaiseConsultState(ccsError, code, consult, primary);
     return;
   }
-  it->state = ccsStarted;
+  c->state = ccsStarted;
   RaiseConsultState(ccsStarted, 0, consult, primary);
 }
 
 void KDPhone::ConsultSetupTimedOut(PendingRequest& r) {
-  auto it = std::find_if(consults_.begin(), consults_.end(), [&](const TConsults& c) {
-    return reinterpret_cast<std::intptr_t>(c.consult_cell.get()) == r.param;
-  });
-  if (it == consults_.end()) return;
+  TConsults* c = ConsultByCell(r.param());
+  if (!c) return;
   // The service may still write a late reply into the cells while the line stays open.
-  if (state_ == 2 && r.line == line_) {
-    orphan_cells_.emplace(r.id, std::move(it->consult_cell));
-    if (it->conference_cell) orphan_cells_.emplace(r.id, std::move(it->conference_cell));
+  if (state_ == LineState::Open && r.line() == line_) {
+    orphan_cells_.emplace(r.id(), std::move(c->consult_cell));
+    if (c->conference_cell) orphan_cells_.emplace(r.id(), std::move(c->conference_cell));
   }
-  consults_.erase(it);
+  ForgetConsult(*c);
 }
 
 }  // namespace orvexa::components

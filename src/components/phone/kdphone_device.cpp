@@ -11,8 +11,6 @@ using namespace telephony;
 
 namespace {
 
-constexpr int kRingRequest = 16;
-constexpr int kHookSwitchRequest = 11;
 constexpr std::size_t kDisplayHeader = 24;
 
 // v / 10 * 65535, halves to the even neighbour.
@@ -29,7 +27,7 @@ std::uint8_t StateOfMode(DWORD mode) {
 
 }  // namespace
 
-int KDPhone::EnterPhoneRequest(LONG r, int kind) {
+int KDPhone::EnterPhoneRequest(LONG r, RequestKind kind) {
   return EnterCallRequest(r, current_call_, kind, 0);
 }
 
@@ -41,7 +39,7 @@ int KDPhone::ExtPhoneSetRing(int ring_mode, int volume) {
     return err::kInvalidArgument;
   const LONG r = api_.phoneSetRing(phone_, static_cast<DWORD>(ring_mode), static_cast<DWORD>(volume));
   if (r <= 0) return err::kExtDeviceUnavailable;
-  return EnterPhoneRequest(r, kRingRequest);
+  return EnterPhoneRequest(r, RequestKind::PhoneSetting);
 }
 
 int KDPhone::ExtPhoneSetLamp(int lamp, int lamp_mode) {
@@ -50,7 +48,7 @@ int KDPhone::ExtPhoneSetLamp(int lamp, int lamp_mode) {
   if (lamp < 0 || static_cast<DWORD>(lamp) >= line_info_.lamps) return err::kInvalidArgument;
   const LONG r = api_.phoneSetLamp(phone_, static_cast<DWORD>(lamp), static_cast<DWORD>(lamp_mode));
   if (r <= 0) return err::kExtDeviceUnavailable;
-  return EnterPhoneRequest(r, kRingRequest);
+  return EnterPhoneRequest(r, RequestKind::PhoneSetting);
 }
 
 int KDPhone::ExtPhoneSetDisplay(int row, int column, const std::u16string& text) {
@@ -76,7 +74,7 @@ int KDPhone::ExtPhoneSetDisplay(int row, int column, const std::u16string& text)
   const LONG r = api_.phoneSetDisplay(phone_, static_cast<DWORD>(row), static_cast<DWORD>(column),
                                       display_text_.data(), static_cast<DWORD>(display_text_.size()));
   if (r <= 0) return err::kExtDeviceUnavailable;
-  return EnterPhoneRequest(r, kRingRequest);
+  return EnterPhoneRequest(r, RequestKind::PhoneSetting);
 }
 
 int KDPhone::ExtPhoneGetRing(int& ring_mode, int& volume) {
@@ -132,10 +130,10 @@ void KDPhone::RaiseHookState() {
     RaiseLineState(lsError, r);
     return;
   }
-  const int now = state == 0 ? 1 : 2;
-  if (now == hook_state_) return;
-  hook_state_ = now;
-  OnHookState(*this, state == 0);
+  const bool on_hook = state == 0;
+  if (reported_on_hook_ == on_hook) return;
+  reported_on_hook_ = on_hook;
+  OnHookState(*this, on_hook);
 }
 
 // --- TExtDev ---
@@ -164,7 +162,7 @@ int TExtDev::SetMicSpeakerState(std::uint8_t state) {
   const LONG r = owner_.api_.phoneSetHookSwitch(owner_.phone_, static_cast<DWORD>(device_),
                                                 kHookModes[state]);
   if (r <= 0) return err::kMicSpeakerState;
-  return owner_.EnterPhoneRequest(r, kHookSwitchRequest);
+  return owner_.EnterPhoneRequest(r, RequestKind::HookSwitch);
 }
 
 void TExtDev::SetMicGain(int value) { SetLevel(value, mic_gain_, true); }

@@ -42,7 +42,7 @@ void KDPhone::DispatchLine(const Relay& relay) {
       }
       line_ = 0;
       orphan_cells_.clear();
-      state_ = 1;
+      state_ = LineState::Closed;
       RaiseLineState(lsDeactivated, 0);
       break;
     case LINE_LINEDEVSTATE:
@@ -79,19 +79,12 @@ void KDPhone::DispatchPhone(const Relay& relay) {
       break;
     case PHONE_REPLY: {
       // Take every request with that number off the list before reporting any of them.
-      std::vector<PendingRequest> answered;
-      for (auto it = pending_.begin(); it != pending_.end();) {
-        if (it->id == static_cast<LONG>(r.p1)) {
-          answered.push_back(std::move(*it));
-          it = pending_.erase(it);
-        } else {
-          ++it;
-        }
-      }
+      const std::vector<PendingRequest> answered = pending_.take_all(static_cast<LONG>(r.p1));
       if (static_cast<LONG>(static_cast<DWORD>(r.p2)) < 0)
         for (const PendingRequest& request : answered)
-          RaiseLineState(lsError, request.kind == 11 ? err::kMicSpeakerState
-                                                     : err::kExtDeviceUnavailable);
+          RaiseLineState(lsError, request.kind() == RequestKind::HookSwitch
+                                      ? err::kMicSpeakerState
+                                      : err::kExtDeviceUnavailable);
       if (pending_.empty()) SetTimer(false);
       break;
     }
@@ -229,7 +222,7 @@ void KDPhone::StartMonitoring(HCALL call) {
 }
 
 void KDPhone::DispatchReply(LONG request, LONG result) {
-  std::optional<PendingRequest> taken = TakeRequest(request);
+  std::optional<PendingRequest> taken = pending_.take(request);
   if (!taken) {
     // A late reply for a request that timed out: its cell can go now.
     orphan_cells_.erase(request);
@@ -241,37 +234,31 @@ void KDPhone::DispatchReply(LONG request, LONG result) {
 
 void KDPhone::CompleteReply(PendingRequest& r, LONG result) {
   const bool ok = result >= 0;
-  switch (r.kind) {
-    case 1:
-    case 14:
+  switch (r.kind()) {
+    case RequestKind::MakeCall:
+    case RequestKind::Conference:
       if (!ok) {
-        if (r.kind == 1) RaiseLineState(lsError, DialErrorCode(result));
-        else ReportError(r.call, DialErrorCode(result));
+        if (r.kind() == RequestKind::MakeCall) RaiseLineState(lsError, DialErrorCode(result));
+        else ReportError(r.call(), DialErrorCode(result));
         return;
       }
-      if (*r.cell == 0) {
+      if (r.new_call() == 0) {
         // Success without a call: nothing to enter.
-        ReportError(r.call, err::kCallOperation);
+        ReportError(r.call(), err::kCallOperation);
         return;
       }
-      EnsureCall(*r.cell).user_value = static_cast<int>(r.param);
+      EnsureCall(r.new_call()).user_value = static_cast<int>(r.param());
       return;
-    case 6: {
+    case RequestKind::PickUp: {
       if (!ok) {
         RaiseLineState(lsError, err::kTimeOut);
         return;
       }
-      const HCALL call = *r.cell;
-      EnsureCall(call).user_value = static_cast<int>(r.param);
+      const HCALL call = r.new_call();
+      EnsureCall(call).user_value = static_cast<int>(r.param());
       const LONG dial = api_.lineDial(call, "", 0);
       if (dial > 0) {
-        PendingRequest empty_dial;
-        empty_dial.id = dial;
-        empty_dial.deadline = Deadline(0);
-        empty_dial.call = call;
-        empty_dial.kind = 7;
-        empty_dial.line = line_;
-        EnterRequest(std::move(empty_dial));
+        EnterCallRequest(dial, call, RequestKind::PickUpDial);
         picked_up_.push_back(call);
         return;
       }
@@ -284,44 +271,39 @@ void KDPhone::CompleteReply(PendingRequest& r, LONG result) {
       current_call_ = previous;
       return;
     }
-    case 2:
-    case 4:
-    case 5:
+    case RequestKind::ConsultDial:
+    case RequestKind::ConsultFinish:
+    case RequestKind::ConsultSetup:
       CompleteConsultReply(r, result);
       return;
-    case 3:
-    case 13:
+    case RequestKind::BlindTransfer:
+    case RequestKind::HoldOrUnhold:
       if (!ok) {
         TransferFailed(r);
-        ReportError(r.call, DialErrorCode(result));
+        ReportError(r.call(), DialErrorCode(result));
       }
       return;
-    case 10:
+    case RequestKind::Drop:
       if (!ok) {
-        // The drop was refused: the call is not on its way out, so Hangup works again and the
-        // far end's hang-up is reported.
-        if (CallEntry* e = FindCall(r.call); e && e->state == csWaitingDisconnection) {
-          e->state = e->before_drop;
-          e->dropping = false;
-        }
-        ReportError(r.call, err::kHangupOperation);
+        RestoreAfterDrop(r.call());
+        ReportError(r.call(), err::kHangupOperation);
       }
-      ContinueDropChain(r.call, r.param);
+      ContinueDropChain(r.call(), r.param());
       return;
-    case 12:
+    case RequestKind::Passthrough:
       if (!ok) {
-        ReportError(r.call, result == LINEERR_NOMEM ? err::kNoMemory : err::kFailed);
+        ReportError(r.call(), result == LINEERR_NOMEM ? err::kNoMemory : err::kFailed);
         return;
       }
-      if (r.param == 1) {
-        api_.lineMonitorDigits(r.call, 0);
-        api_.lineMonitorMedia(r.call, 0);
+      if (r.passthrough_on()) {
+        api_.lineMonitorDigits(r.call(), 0);
+        api_.lineMonitorMedia(r.call(), 0);
         passthrough_ = true;
       } else {
-        StartMonitoring(r.call);
+        StartMonitoring(r.call());
         passthrough_ = false;
       }
-      if (r.notify != messaging::kNoWindow) Loop().send(r.notify, kPassthroughMessage, 0, 0);
+      if (r.notify() != messaging::kNoWindow) Loop().send(r.notify(), kPassthroughMessage, 0, 0);
       return;
     default:
       if (!ok) {
@@ -329,9 +311,18 @@ void KDPhone::CompleteReply(PendingRequest& r, LONG result) {
         const int code = result == LINEERR_NOMEM    ? err::kNoMemory
                          : result == LINEERR_NOTOWNER ? err::kNotOwner
                                                       : err::kFailed;
-        ReportError(r.call, code);
+        ReportError(r.call(), code);
       }
       return;
+  }
+}
+
+void KDPhone::RestoreAfterDrop(HCALL call) {
+  // The drop was refused or never answered: the call is not on its way out, so Hangup works
+  // again and the far end's hang-up is reported.
+  if (CallEntry* e = FindCall(call); e && e->state == csWaitingDisconnection) {
+    e->state = e->before_drop;
+    e->dropping = false;
   }
 }
 
@@ -343,7 +334,7 @@ void KDPhone::ContinueDropChain(HCALL call, std::intptr_t length) {
       ReportError(call, err::kHangupOperation);
       return;
     }
-    EnterCallRequest(r, call, 10, 1);
+    EnterCallRequest(r, call, RequestKind::Drop, 1);
     return;
   }
   const CallEntry* e = FindCall(call);
@@ -353,14 +344,7 @@ void KDPhone::ContinueDropChain(HCALL call, std::intptr_t length) {
     ReportError(call, err::kHangupOperation);
     return;
   }
-  PendingRequest drop;
-  drop.id = r;
-  drop.deadline = Deadline(0);
-  drop.call = call;
-  drop.kind = 10;
-  drop.param = 0;
-  drop.line = line_;
-  EnterRequest(std::move(drop));
+  EnterCallRequest(r, call, RequestKind::Drop, 0);
 }
 
 }  // namespace orvexa::components

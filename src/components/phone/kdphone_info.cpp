@@ -113,8 +113,7 @@ void KDPhone::DispatchIdentification(HCALL call, bool caller) {
 
 int KDPhone::GetLineName(int device, std::u16string& name) {
   name.clear();
-  if (state_ == 0)
-    if (int r = Initialise(); r != 0) return r;
+  if (int r = EnsureInitialised(); r != 0) return r;
   DWORD version = 0;
   LINEEXTENSIONID ext{};
   const DWORD dev = static_cast<DWORD>(device);
@@ -145,8 +144,7 @@ int KDPhone::GetLineName(int device, std::u16string& name) {
 }
 
 int KDPhone::GetNumberOfAddresses(int device, int& count) {
-  if (state_ == 0)
-    if (int r = Initialise(); r != 0) return r;
+  if (int r = EnsureInitialised(); r != 0) return r;
   DWORD version = 0;
   LINEEXTENSIONID ext{};
   const DWORD dev = static_cast<DWORD>(device);
@@ -167,8 +165,7 @@ int KDPhone::GetNumberOfAddresses(int device, int& count) {
 
 int KDPhone::GetAddressName(int device, int address, std::u16string& name) {
   name.clear();
-  if (state_ == 0)
-    if (int r = Initialise(); r != 0) return r;
+  if (int r = EnsureInitialised(); r != 0) return r;
   DWORD version = 0;
   LINEEXTENSIONID ext{};
   const DWORD dev = static_cast<DWORD>(device);
@@ -213,7 +210,7 @@ int KDPhone::GetAddressID(int call, int& address) {
 
 int KDPhone::GetWaveRecIDFrom(bool from_address, int value, int& device) {
   device = -2;
-  if (state_ != 2) return err::kLineNotActive;
+  if (state_ != LineState::Open) return err::kLineNotActive;
   if (from_address && value < 0) return err::kAddressIdRange;
   return from_address ? DeviceIdentifier(line_, static_cast<DWORD>(value), 0,
                                          LINECALLSELECT_ADDRESS, "wave/in", device)
@@ -223,7 +220,7 @@ int KDPhone::GetWaveRecIDFrom(bool from_address, int value, int& device) {
 
 int KDPhone::GetWavePlayIDFrom(bool from_address, int value, int& device) {
   device = -2;
-  if (state_ != 2) return err::kLineNotActive;
+  if (state_ != LineState::Open) return err::kLineNotActive;
   if (from_address && value < 0) return err::kAddressIdRange;
   return from_address ? DeviceIdentifier(line_, static_cast<DWORD>(value), 0,
                                          LINECALLSELECT_ADDRESS, "wave/out", device)
@@ -261,8 +258,7 @@ int KDPhone::LineConfigDialog(std::uintptr_t owner, int device) {
     if (e.state == csOffering || e.state == csRing) return err::kOfferingInProgress;
   for (const CallEntry& e : calls_)
     if (e.state != csDisconnected) return err::kCallInProgress;
-  if (state_ == 0)
-    if (int r = Initialise(); r != 0) return r;
+  if (int r = EnsureInitialised(); r != 0) return r;
   const LONG r = api_.lineConfigDialog(static_cast<DWORD>(device), owner, nullptr);
   if (r == 0) return 0;
   if (r == LINEERR_BADDEVICEID) return err::kBadLineDeviceId;
@@ -304,8 +300,7 @@ int KDPhone::LineConfigLoad(std::uint32_t root_key, const std::string& key_path,
   for (const CallEntry& e : calls_)
     if (e.state != csDisconnected) return err::kCallInProgress;
   if (!pending_.empty()) return err::kRequestInProgress;
-  if (state_ == 0)
-    if (int r = Initialise(); r != 0) return r;
+  if (int r = EnsureInitialised(); r != 0) return r;
   if (!services_.settings) return err::kConfigKeyNotFound;
   auto value = services_.settings->get_bytes(SettingsKey(root_key, key_path, value_name));
   if (!value) return err::kConfigKeyNotFound;

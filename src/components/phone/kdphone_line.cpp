@@ -67,12 +67,16 @@ int KDPhone::Initialise() {
     api_.lineShutdown(line_app_);
     return r == PHONEERR_NOMEM ? err::kNoMemory : err::kTapiInit;
   }
-  state_ = 1;
+  state_ = LineState::Closed;
   return 0;
 }
 
+int KDPhone::EnsureInitialised() {
+  return state_ == LineState::Uninitialised ? Initialise() : 0;
+}
+
 int KDPhone::NumberOfLines() {
-  if (state_ == 0) {
+  if (state_ == LineState::Uninitialised) {
     const int r = Initialise();
     if (r != 0) {
       RaiseLineState(lsError, r);
@@ -85,8 +89,7 @@ int KDPhone::NumberOfLines() {
 int KDPhone::GetLineCaps(int device, int& word) { return Gather(device, word); }
 
 int KDPhone::Gather(int device, int& word) {
-  if (state_ == 0)
-    if (int r = Initialise(); r != 0) return r;
+  if (int r = EnsureInitialised(); r != 0) return r;
   const bool is_line = device == line_id_;
   if (is_line && line_info_.valid && line_info_.caps_device == device) {
     word = line_info_.caps_word;

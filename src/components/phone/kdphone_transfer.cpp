@@ -30,20 +30,13 @@ void KDPhone::MarkTransferred(HCALL call, bool transferred) {
     if (c.consult_call() == call && c.consult_call() != 0) c.completed = transferred;
 }
 
-int KDPhone::EnterCallRequest(LONG r, HCALL call, int kind, std::intptr_t param) {
-  PendingRequest request;
-  request.id = r;
-  request.deadline = Deadline(0);
-  request.call = call;
-  request.kind = kind;
-  request.param = param;
-  request.line = line_;
-  EnterRequest(std::move(request));
+int KDPhone::EnterCallRequest(LONG r, HCALL call, RequestKind kind, std::intptr_t param) {
+  EnterRequest(PendingRequest(kind, r, call, param, Origin()));
   return 0;
 }
 
 int KDPhone::HoldChecks() const {
-  if (state_ != 2) return err::kLineNotActive;
+  if (state_ != LineState::Open) return err::kLineNotActive;
   if (!IsConnected()) return err::kAlreadyDisconnected;
   if (HasPending(current_call_)) return err::kRequestInProgress;
   return 0;
@@ -59,20 +52,20 @@ int KDPhone::HoldOrUnhold(bool hold) {
     if (r == LINEERR_ALLOCATED || r == LINEERR_RESOURCEUNAVAIL) return err::kLineAllocated;
     return TransferRefusal(r);
   }
-  return EnterCallRequest(r, current_call_, 13, 0);
+  return EnterCallRequest(r, current_call_, RequestKind::HoldOrUnhold);
 }
 
 int KDPhone::Transfer(const std::string& number) {
   if (int check = HoldChecks(); check != 0) return check;
   const LONG r = api_.lineBlindTransfer(current_call_, number.c_str(), 0);
   if (r <= 0) return TransferRefusal(r);
-  EnterCallRequest(r, current_call_, 3, 0);
+  EnterCallRequest(r, current_call_, RequestKind::BlindTransfer);
   MarkTransferred(current_call_, true);
   return 0;
 }
 
 int KDPhone::TwoCallChecks(int a, int b) const {
-  if (state_ != 2) return err::kLineNotActive;
+  if (state_ != LineState::Open) return err::kLineNotActive;
   if (!IsCallConnected(a) || !IsCallConnected(b)) return err::kAlreadyDisconnected;
   if (HasPending(static_cast<HCALL>(a)) || HasPending(static_cast<HCALL>(b)))
     return err::kRequestInProgress;
@@ -85,7 +78,7 @@ int KDPhone::TransferAToB(int a, int b) {
   const LONG r = api_.lineCompleteTransfer(call_a, call_b, nullptr, kTransferModeTransfer);
   if (r <= 0) return TransferRefusal(r);
   // B rides along as the parameter, so a refusal can take both marks back.
-  EnterCallRequest(r, call_a, 15, static_cast<std::intptr_t>(call_b));
+  EnterCallRequest(r, call_a, RequestKind::TransferAToB, static_cast<std::intptr_t>(call_b));
   MarkTransferred(call_a, true);
   MarkTransferred(call_b, true);
   return 0;
@@ -97,26 +90,22 @@ int KDPhone::CreateConferenceCall(int a, int b, int user_value) {
   const LONG r = api_.lineCompleteTransfer(static_cast<HCALL>(a), static_cast<HCALL>(b),
                                            cell.get(), kTransferModeConference);
   if (r <= 0) return TransferRefusal(r);
-  PendingRequest request;
-  request.id = r;
-  request.deadline = Deadline(0);
-  request.kind = 14;
-  request.param = user_value;
-  request.cell = std::move(cell);
-  request.line = line_;
-  EnterRequest(std::move(request));
+  EnterRequest(PendingRequest::NewCall(RequestKind::Conference, r, std::move(cell), user_value,
+                                       Origin()));
   return 0;
 }
 
 void KDPhone::TransferFailed(const PendingRequest& r) {
-  if (r.kind == 4) {
-    if (TConsults* c = ConsultByCall(r.call)) {
+  const RequestKind kind = r.kind();
+  if (kind == RequestKind::ConsultFinish) {
+    if (TConsults* c = ConsultByCall(r.call())) {
       c->completed = false;
       if (c->transfer) MarkTransferred(c->primary, false);
     }
   }
-  if (r.kind == 3 || r.kind == 15) MarkTransferred(r.call, false);
-  if (r.kind == 15) MarkTransferred(static_cast<HCALL>(r.param), false);
+  if (kind == RequestKind::BlindTransfer || kind == RequestKind::TransferAToB)
+    MarkTransferred(r.call(), false);
+  if (kind == RequestKind::TransferAToB) MarkTransferred(static_cast<HCALL>(r.param()), false);
 }
 
 }  // namespace orvexa::components

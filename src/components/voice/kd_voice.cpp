@@ -83,8 +83,8 @@ ErrorNumber KDVoice::RecGetDevName(int DeviceID, std::u16string& DeviceName) {
 
 TPlayingState KDVoice::PlayingState() const {
   switch (play_state_) {
-    case 1: case 2: case 3: return psPlaying;
-    case 4: return psPaused;
+    case PlayState::DeviceOpen: case PlayState::Prepared: case PlayState::Playing: return psPlaying;
+    case PlayState::Paused: return psPaused;
     default: return psIdle;
   }
 }
@@ -167,7 +167,7 @@ void KDVoice::WndProc(TMessage& Message) {
       }
       break;
     case MM_WOM_CLOSE:
-      if (play_state_ == 3 && Message.WParam == wave_out_) PlayStop();
+      if (play_state_ == PlayState::Playing && Message.WParam == wave_out_) PlayStop();
       break;
     case MM_WOM_DONE:
       // A notice from an output this component has already closed is stale.

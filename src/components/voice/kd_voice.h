@@ -144,6 +144,10 @@ class KDVoice : public TTEL_ComponentVCL {
     std::uint32_t data_size = 0;
   };
   enum class Source : std::uint8_t { Single = 0, FileList = 1, MemoryList = 2 };
+  // Output and input pass through their states in this order as they set up, each state holding
+  // what the earlier ones hold (an open device, then prepared headers); Stopping leads to Idle.
+  enum class PlayState : std::uint8_t { Idle, DeviceOpen, Prepared, Playing, Paused, Stopping };
+  enum class InputState : std::uint8_t { Idle, DeviceOpen, Prepared, Running, Stopping };
 
   // Playback (kd_voice_play.cpp).
   ErrorNumber read_sound_header(audio::MmioFile* file, SoundInfo& info);
@@ -224,8 +228,8 @@ class KDVoice : public TTEL_ComponentVCL {
   std::uint32_t play_image_size_ = 0;
   const std::uint8_t* background_image_ = nullptr;
   std::uint32_t background_image_size_ = 0;
-  int play_state_ = 0;
-  int input_state_ = 0;
+  PlayState play_state_ = PlayState::Idle;
+  InputState input_state_ = InputState::Idle;
   bool listening_ = false;
   bool recording_ = false;
   bool rec_paused_ = false;

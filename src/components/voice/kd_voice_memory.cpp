@@ -42,7 +42,7 @@ bool KDVoice::buffer_in_use(const std::uint8_t* buffer, std::uint32_t size) cons
   auto inside = [&](const std::uint8_t* p) {
     return p != nullptr && std::less_equal<>()(buffer, p) && std::less<>()(p, buffer + std::max<std::uint32_t>(size, 1));
   };
-  if (play_state_ == 0) return false;
+  if (play_state_ == PlayState::Idle) return false;
   if (inside(play_image_) || inside(background_image_)) return true;
   if (play_source_ == Source::MemoryList)
     for (const auto& m : memory_play_list_)

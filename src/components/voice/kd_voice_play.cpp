@@ -88,7 +88,7 @@ ErrorNumber KDVoice::open_sound(std::u16string_view name, const std::uint8_t* im
   auto fail = [&](ErrorNumber e) {
     play_file_.reset();
     play_image_ = nullptr;
-    if (first) play_state_ = 0;
+    if (first) play_state_ = PlayState::Idle;
     return e;
   };
   play_image_ = from_file ? nullptr : image;
@@ -164,7 +164,7 @@ ErrorNumber KDVoice::start_playback(int DeviceID, std::u16string_view name,
     PlayStop();
     return r == MMSYSERR_NOMEM ? err::kSoundNotEnabled : wave_error(r, WaveCall::Open);
   }
-  play_state_ = 1;
+  play_state_ = PlayState::DeviceOpen;
   for (int i = 0; i < 2; ++i) {
     play_headers_[i] = WAVEHDR{};
     play_headers_[i].lpData = play_buffers_[i].data();
@@ -180,20 +180,20 @@ ErrorNumber KDVoice::start_playback(int DeviceID, std::u16string_view name,
       return wave_error(p);
     }
   }
-  play_state_ = 2;
+  play_state_ = PlayState::Prepared;
   current_play_buffer_ = 0;
   final_pos_ = end_pos_;
   no_more_data_ = false;
   played_to_end_ = false;
   returned_while_paused_.clear();
-  play_state_ = 3;
+  play_state_ = PlayState::Playing;
   if (const ErrorNumber e = refill(); e != err::kNone) return e;
   raise(ssPlayBegin, StartByte, 0);
   if (timer_play_usable()) {
     OnTimerPlay(*this, StartByte);
     timer_play_->SetRunning(true);
   }
-  if (!no_more_data_ && play_state_ == 3) {
+  if (!no_more_data_ && play_state_ == PlayState::Playing) {
     current_play_buffer_ = 1;
     if (const ErrorNumber e = refill(); e != err::kNone) return e;
   }
@@ -256,7 +256,7 @@ ErrorNumber KDVoice::refill() {
         const MemEntry& m = memory_play_list_[list_position_];
         e = open_sound({}, m.buffer, m.buffer_size, 0, -1, false, false);
       }
-      play_state_ = 3;
+      play_state_ = PlayState::Playing;
       if (e != err::kNone) {
         PlayStop();
         return e;
@@ -282,12 +282,12 @@ ErrorNumber KDVoice::refill() {
 }
 
 void KDVoice::buffer_done(WAVEHDR* header) {
-  if (play_state_ == 4) {
+  if (play_state_ == PlayState::Paused) {
     // Paused: keep the buffer for PlayContinue, or the end of the sound is never seen.
     returned_while_paused_.push_back(header);
     return;
   }
-  if (play_state_ != 3) return;
+  if (play_state_ != PlayState::Playing) return;
   if (header != nullptr) played_bytes_ += header->dwBufferLength;
   WAVEHDR& current = play_headers_[current_play_buffer_];
   if (no_more_data_) {
@@ -317,35 +317,35 @@ bool KDVoice::playback_position(std::int64_t& position) {
 
 void KDVoice::PlayStop() {
   // Stopping already (a handler run by the loop below called us again): nothing more to do.
-  if (play_state_ == 0 || play_state_ == 5) return;
+  if (play_state_ == PlayState::Idle || play_state_ == PlayState::Stopping) return;
   timer_play_->SetRunning(false);
-  const int state = play_state_;
+  const PlayState state = play_state_;
   bool report = false;
   std::int64_t position = 0;
-  if (state >= 3) {
+  if (state >= PlayState::Playing) {
     report = true;
     if (played_to_end_) {
       position = final_pos_;
-    } else if (state == 4) {
+    } else if (state == PlayState::Paused) {
       position = pause_position_;
     } else if (!playback_position(position)) {
       // The device no longer answers: report what it had played when last heard from.
       position = played_bytes_ + start_pos_ - pos_base_;
     }
-    play_state_ = 5;
+    play_state_ = PlayState::Stopping;
     services_.audio.waveOutReset(wave_out_);
     let_loop_run_once();
   }
-  if (state >= 2) {
+  if (state >= PlayState::Prepared) {
     for (auto& h : play_headers_)
       services_.audio.waveOutUnprepareHeader(wave_out_, &h, sizeof h);
   }
-  if (state >= 1) {
+  if (state >= PlayState::DeviceOpen) {
     services_.audio.waveOutClose(wave_out_);
     wave_out_ = 0;
   }
   close_play_files();
-  play_state_ = 0;
+  play_state_ = PlayState::Idle;
   returned_while_paused_.clear();
   let_loop_run_once();
   play_list_.clear();
@@ -356,8 +356,8 @@ void KDVoice::PlayStop() {
 }
 
 ErrorNumber KDVoice::PlayPause() {
-  if (play_state_ != 3) return err::kNone;
-  play_state_ = 4;
+  if (play_state_ != PlayState::Playing) return err::kNone;
+  play_state_ = PlayState::Paused;
   timer_play_->SetRunning(false);
   if (const MMRESULT r = services_.audio.waveOutPause(wave_out_); r != MMSYSERR_NOERROR) {
     const ErrorNumber e = wave_error(r);
@@ -369,29 +369,29 @@ ErrorNumber KDVoice::PlayPause() {
   if (!known) pause_position_ = played_bytes_ + start_pos_ - pos_base_;
   let_loop_run_once();
   if (!OnSoundState && !timer_play_usable()) return err::kNone;
-  if (!known || play_state_ != 4) return err::kNone;
+  if (!known || play_state_ != PlayState::Paused) return err::kNone;
   if (timer_play_usable()) OnTimerPlay(*this, static_cast<int>(pause_position_));
   if (!destroying_) raise(ssPlayPaused, pause_position_, 0);
   return err::kNone;
 }
 
 ErrorNumber KDVoice::PlayContinue() {
-  if (play_state_ != 4) return err::kNone;
+  if (play_state_ != PlayState::Paused) return err::kNone;
   if (const MMRESULT r = services_.audio.waveOutRestart(wave_out_); r != MMSYSERR_NOERROR) {
     const ErrorNumber e = wave_error(r);
     PlayStop();
     return e;
   }
-  play_state_ = 3;
+  play_state_ = PlayState::Playing;
   // Buffers the device handed back while paused are handled now, in the order they came.
   auto returned = std::move(returned_while_paused_);
   returned_while_paused_.clear();
   for (WAVEHDR* h : returned) {
-    if (play_state_ != 3) break;
+    if (play_state_ != PlayState::Playing) break;
     buffer_done(h);
   }
   let_loop_run_once();
-  if (play_state_ == 3) {
+  if (play_state_ == PlayState::Playing) {
     if (!destroying_) raise(ssPlayResumed, pause_position_, 0);
     if (timer_play_usable()) {
       OnTimerPlay(*this, static_cast<int>(pause_position_));

@@ -75,7 +75,7 @@ ErrorNumber KDVoice::create_record_file(std::u16string_view name) {
 
 ErrorNumber KDVoice::open_input(int DeviceID, std::u16string_view name, bool to_file) {
   host::BusyPointer busy(services_.busy);
-  if (input_state_ == 4) return err::kNone;
+  if (input_state_ == InputState::Running) return err::kNone;
   if (DeviceID < -1) return err::kSoundBadDeviceId;
   if (DeviceID == -1) {
     const ErrorNumber e = PreferredDevice({services_.audio, services_.sound_settings},
@@ -92,7 +92,7 @@ ErrorNumber KDVoice::open_input(int DeviceID, std::u16string_view name, bool to_
     wave_in_ = 0;
     return r == MMSYSERR_NOMEM ? err::kSoundNotEnabled : wave_error(r, WaveCall::Open);
   }
-  input_state_ = 2;
+  input_state_ = InputState::DeviceOpen;
   open_rec_format_ = rec_format_;
   open_rec_block_size_ = std::max<std::uint32_t>(rec_block_size_, open_rec_format_.nBlockAlign);
   ErrorNumber failure = err::kNone;
@@ -107,7 +107,7 @@ ErrorNumber KDVoice::open_input(int DeviceID, std::u16string_view name, bool to_
       failure = wave_error(r);
   }
   if (failure == err::kNone) {
-    input_state_ = 3;
+    input_state_ = InputState::Prepared;
     for (auto& h : rec_headers_) {
       if (failure == err::kNone && (r = services_.audio.waveInAddBuffer(wave_in_, &h, sizeof h)))
         failure = wave_error(r);
@@ -131,10 +131,10 @@ ErrorNumber KDVoice::open_input(int DeviceID, std::u16string_view name, bool to_
     wave_in_ = 0;
     rec_file_.reset();
     writing_ = false;
-    input_state_ = 0;
+    input_state_ = InputState::Idle;
     return failure;
   }
-  input_state_ = 4;
+  input_state_ = InputState::Running;
   return err::kNone;
 }
 
@@ -148,20 +148,20 @@ void KDVoice::finish_record_file() {
 }
 
 void KDVoice::close_input() {
-  if (input_state_ == 0) return;
+  if (input_state_ == InputState::Idle) return;
   Window().kill_timer(kLevelTimerId);
-  if (input_state_ == 4) {
-    input_state_ = 5;
+  if (input_state_ == InputState::Running) {
+    input_state_ = InputState::Stopping;
     Loop().run_for(std::chrono::milliseconds(450));
     services_.audio.waveInReset(wave_in_);
     let_loop_run_once();
   }
-  if (input_state_ >= 3)
+  if (input_state_ >= InputState::Prepared)
     for (auto& h : rec_headers_) services_.audio.waveInUnprepareHeader(wave_in_, &h, sizeof h);
-  if (input_state_ >= 2) services_.audio.waveInClose(wave_in_);
+  if (input_state_ >= InputState::DeviceOpen) services_.audio.waveInClose(wave_in_);
   wave_in_ = 0;
   finish_record_file();
-  input_state_ = 0;
+  input_state_ = InputState::Idle;
   let_loop_run_once();
 }
 
@@ -236,7 +236,7 @@ void KDVoice::data_step(WAVEHDR* header) {
   Window().kill_timer(kLevelTimerId);
   const bool watch = silence_->Seconds() > 0 && silence_->Enabled() && OnSilenceDetected &&
                      (listening_ || (recording_ && !rec_paused_));
-  if (input_state_ != 4) return;
+  if (input_state_ != InputState::Running) return;
   if (((OnVUMeter && enable_vu_) || watch) && !destroying_)
     level_scan(reinterpret_cast<const std::uint8_t*>(header->lpData), recorded);
   if (const MMRESULT r = services_.audio.waveInAddBuffer(wave_in_, header, sizeof *header); r) {
