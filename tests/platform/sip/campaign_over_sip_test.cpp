@@ -26,7 +26,7 @@ TEST(CampaignOverSip, ScriptedCalleesGiveTheSimulatedLinesOutcomes) {
       {{"KEY1", (SippProcess::scenario_dir() / "dtmf_1.pcap").string()},
        {"KEY2", (SippProcess::scenario_dir() / "dtmf_2.pcap").string()}});
   auto peer = SippProcess::start(scenario.string(), {}, 120);
-  if (!peer) GTEST_SKIP() << SippProcess::missing_reason();
+  if (!peer) ORVEXA_PEER_MISSING(SippProcess::missing_reason());
   CampaignFolder folder("orvexa-sip-campaign");
   folder.write_sip_line(peer->address());
   folder.write_messages(1.5, 1.0);

@@ -34,7 +34,7 @@ TEST(SipProviderCalls, FinalAnswersMapToLineStates) {
     const auto scenario =
         SippProcess::filled_scenario("callee_busy.xml", {{"CODE", std::to_string(c.code)}});
     auto peer = SippProcess::start(scenario.string(), {"-m", "1"});
-    if (!peer) GTEST_SKIP() << SippProcess::missing_reason();
+    if (!peer) ORVEXA_PEER_MISSING(SippProcess::missing_reason());
     Rig rig(*peer);
     ASSERT_EQ(rig.sip->make_call(0, 7, 1, "02188776655"), 0);
     ASSERT_TRUE(rig.run_until([&] { return rig.events.final_state().has_value(); }, 10))
@@ -53,7 +53,7 @@ TEST(SipProviderCalls, AnsweredCallEchoesAKeyAndHangsUpWithBye) {
   auto peer = SippProcess::start("callee_answer.xml",
                                  {"-rtp_echo", "-mp", std::to_string(SippProcess::free_udp_port()),
                                   "-m", "1"});
-  if (!peer) GTEST_SKIP() << SippProcess::missing_reason();
+  if (!peer) ORVEXA_PEER_MISSING(SippProcess::missing_reason());
   Rig rig(*peer);
   ASSERT_EQ(rig.sip->make_call(0, 7, 1, "201"), 0);
   ASSERT_TRUE(rig.run_until([&] { return rig.events.saw(LINECALLSTATE_CONNECTED); }, 10))
@@ -71,7 +71,7 @@ TEST(SipProviderCalls, AnsweredCallEchoesAKeyAndHangsUpWithBye) {
 
 TEST(SipProviderCalls, NoAnswerCancelsAtTheRingLimit) {
   auto peer = SippProcess::start("callee_no_answer.xml", {"-m", "1"});
-  if (!peer) GTEST_SKIP() << SippProcess::missing_reason();
+  if (!peer) ORVEXA_PEER_MISSING(SippProcess::missing_reason());
   Rig rig(*peer, SipProvider::Options{std::chrono::seconds(1)});
   ASSERT_EQ(rig.sip->make_call(0, 9, 1, "201"), 0);
   ASSERT_TRUE(rig.run_until([&] { return rig.events.final_state().has_value(); }, 10));
@@ -83,7 +83,7 @@ TEST(SipProviderCalls, NoAnswerCancelsAtTheRingLimit) {
 
 TEST(SipProviderCalls, FarEndByeIsAFarEndHangUp) {
   auto peer = SippProcess::start("callee_hangs_up.xml", {"-m", "1"});
-  if (!peer) GTEST_SKIP() << SippProcess::missing_reason();
+  if (!peer) ORVEXA_PEER_MISSING(SippProcess::missing_reason());
   Rig rig(*peer);
   ASSERT_EQ(rig.sip->make_call(0, 3, 1, "201"), 0);
   ASSERT_TRUE(rig.run_until([&] { return rig.events.final_state().has_value(); }, 10))
@@ -99,7 +99,7 @@ TEST(SipProviderCalls, SilentMediaEndsTheCallAsAFarEndHangUp) {
   // The callee answers but never sends RTP (no -rtp_echo): after rtp_timeout the call ends and
   // the far end gets our BYE.
   auto peer = SippProcess::start("callee_answer.xml", {"-m", "1"});
-  if (!peer) GTEST_SKIP() << SippProcess::missing_reason();
+  if (!peer) ORVEXA_PEER_MISSING(SippProcess::missing_reason());
   Rig rig(peer->port(), {}, 0, [](SipLineConfig& l) { l.rtp_timeout_s = 1; });
   ASSERT_EQ(rig.sip->make_call(0, 4, 1, "201"), 0);
   ASSERT_TRUE(rig.run_until([&] { return rig.events.final_state().has_value(); }, 10))
@@ -114,7 +114,7 @@ TEST(SipProviderCalls, SilentMediaEndsTheCallAsAFarEndHangUp) {
 TEST(SipProviderCalls, DialsFailWhileTheRegistrarRefusesTheLine) {
   auto peer = SippProcess::start("registrar_digest.xml",
                                  {"-key", "user", "201", "-key", "pass", "secret", "-m", "1"});
-  if (!peer) GTEST_SKIP() << SippProcess::missing_reason();
+  if (!peer) ORVEXA_PEER_MISSING(SippProcess::missing_reason());
   Rig rig(peer->port(), {}, 0, [](SipLineConfig& l) {
     l.do_register = true;
     l.password = "wrong";
@@ -148,7 +148,7 @@ TEST(SipProviderCalls, IncomingCallWithPersianCallerIdAndAKey) {
   loop.run_until([&] { return false; }, std::chrono::milliseconds(200));  // let it bind
   auto peer = SippProcess::start(
       scenario.string(), {"127.0.0.1:" + std::to_string(line_port), "-s", "201", "-m", "1"});
-  if (!peer) GTEST_SKIP() << SippProcess::missing_reason();
+  if (!peer) ORVEXA_PEER_MISSING(SippProcess::missing_reason());
   ASSERT_TRUE(loop.run_until([&] { return events.saw(LINECALLSTATE_OFFERING); },
                              std::chrono::seconds(10)))
       << peer->log();
@@ -173,7 +173,7 @@ TEST(SipProviderCalls, MalformedRequestsAreRefusedAndTheLineKeepsWorking) {
   rig.loop.run_until([] { return false; }, std::chrono::milliseconds(200));
   const std::string target = "127.0.0.1:" + std::to_string(line_port);
   auto bad = SippProcess::start("malformed_requests.xml", {target, "-s", "201", "-m", "1"});
-  if (!bad) GTEST_SKIP() << SippProcess::missing_reason();
+  if (!bad) ORVEXA_PEER_MISSING(SippProcess::missing_reason());
   // Wait for sipp while the loop runs: every request must get its refusal from the line.
   int code = -1;
   for (int i = 0; i < 150 && code == -1; ++i) {

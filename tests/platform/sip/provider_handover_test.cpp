@@ -36,7 +36,7 @@ TEST(SipProviderHandover, HoldUnholdThenTransferAsTheNotifySays) {
     const auto scenario = SippProcess::filled_scenario(
         "callee_hold_transfer.xml", {{"FRAG", c.frag}, {"TARGET", "02188001122"}});
     auto peer = SippProcess::start(scenario.string(), {"-m", "1"});
-    if (!peer) GTEST_SKIP() << SippProcess::missing_reason();
+    if (!peer) ORVEXA_PEER_MISSING(SippProcess::missing_reason());
     Rig rig(*peer);
     ASSERT_EQ(rig.sip->make_call(0, 7, 1, "201"), 0);
     ASSERT_TRUE(rig.run_until([&] { return rig.events.saw(LINECALLSTATE_CONNECTED); }, 10))

@@ -31,7 +31,7 @@ TEST(SipProviderMedia, KeyAsToneFromACallerWithoutTelephoneEvents) {
                           {"a=rtpmap:101 telephone-event/8000", ""}});
   auto peer = SippProcess::start(
       scenario.string(), {"127.0.0.1:" + std::to_string(line_port), "-s", "201", "-m", "1"});
-  if (!peer) GTEST_SKIP() << SippProcess::missing_reason();
+  if (!peer) ORVEXA_PEER_MISSING(SippProcess::missing_reason());
   ASSERT_TRUE(rig.run_until([&] { return rig.events.saw(LINECALLSTATE_OFFERING); }, 10))
       << peer->log();
   rig.sip->monitor_digits(42, LINEDIGITMODE_DTMF);
@@ -84,7 +84,7 @@ TEST(SipProviderMedia, EarlyMediaReachesTheWaveInputBeforeTheAnswer) {
   const auto scenario = SippProcess::filled_scenario(
       "callee_early_media.xml", {{"PCAP", scenario_file("inband_5.pcap")}});
   auto peer = SippProcess::start(scenario.string(), {"-m", "1"});
-  if (!peer) GTEST_SKIP() << SippProcess::missing_reason();
+  if (!peer) ORVEXA_PEER_MISSING(SippProcess::missing_reason());
   Rig rig(*peer);
   const auto wave_in = rig.sip->device(0).wave_in;
   ASSERT_GE(wave_in, 0);

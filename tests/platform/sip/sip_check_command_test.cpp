@@ -37,7 +37,7 @@ std::filesystem::path home_with(const std::string& toml, mode_t mode) {
 TEST(SipCheckCommand, OutcomesAndExitCodes) {
   auto peer = SippProcess::start("registrar_digest.xml",
                                  {"-key", "user", "201", "-key", "pass", "secret", "-m", "2"});
-  if (!peer) GTEST_SKIP() << SippProcess::missing_reason();
+  if (!peer) ORVEXA_PEER_MISSING(SippProcess::missing_reason());
   const std::string lines = "[[line]]\nkind = \"sim\"\n"
                             "[[line]]\nkind = \"sip\"\nname = \"Office 201\"\nregistrar = \"" +
                             peer->address() + "\"\nuser = \"201\"\n";

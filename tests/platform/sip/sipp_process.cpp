@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <string_view>
 #include <thread>
 
 extern char** environ;
@@ -22,9 +23,19 @@ namespace {
 
 constexpr const char* kSipp = "/usr/bin/sipp";
 
+const char* sipp_program() {
+  const char* other = std::getenv("ORVEXA_SIPP");
+  return other && *other ? other : kSipp;
+}
+
 }  // namespace
 
-bool SippProcess::installed() { return ::access(kSipp, X_OK) == 0; }
+bool peers_required() {
+  const char* required = std::getenv("ORVEXA_REQUIRE_PEERS");
+  return required && std::string_view(required) == "1";
+}
+
+bool SippProcess::installed() { return ::access(sipp_program(), X_OK) == 0; }
 
 std::filesystem::path SippProcess::scenario_dir() {
   const char* src = std::getenv("ORVEXA_SOURCE_DIR");
@@ -74,7 +85,7 @@ std::unique_ptr<SippProcess> SippProcess::start(const std::string& scenario,
                                    std::to_string(timeout_seconds) + "s"};
   args.insert(args.end(), extra_args.begin(), extra_args.end());
   p->child_ = ChildProcess::spawn(
-      kSipp, std::move(args),
+      sipp_program(), std::move(args),
       std::filesystem::temp_directory_path() /
           ("orvexa_sipp_" + std::to_string(::getpid()) + "_" + std::to_string(p->port_) + ".log"));
   if (!p->child_) return nullptr;
