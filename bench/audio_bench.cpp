@@ -12,6 +12,7 @@
 #include "components/voice/mixer.h"
 #include "platform/audio/virtual_device.h"
 #include "platform/audio/wave_file.h"
+#include "platform/host/utf.h"
 
 namespace {
 
@@ -68,7 +69,7 @@ void BM_PlayOneHourThroughVirtualDevice(benchmark::State& state) {
     voice.OnSoundState = [&](components::KDVoice&, components::TSoundState s, int, int) {
       done = done || s == components::ssPlayDone;
     };
-    voice.Play(0, audio::to_utf16(file.string()), 0, -1);
+    voice.Play(0, host::to_utf16(file.string()), 0, -1);
     loop.run_for(std::chrono::minutes(1));  // the first minute: buffers are in place
     const long before = max_rss_kb();
     loop.run_until([&] { return done; }, std::chrono::minutes(61));

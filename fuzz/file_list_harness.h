@@ -13,7 +13,7 @@
 #include <string>
 
 #include "components/voice/kd_common.h"
-#include "platform/audio/mmio.h"
+#include "platform/host/utf.h"
 
 namespace orvexa::fuzzing {
 
@@ -42,7 +42,7 @@ class FileListHarness {
     if (!text.empty() && text.front() != '|' && text.front() != '\r' && text.front() != '\n')
       text = dir_.string() + "/" + text;
     components::TDynamicFileList list;
-    const int e = components::FileList(audio::to_utf16(text), true, list);
+    const int e = components::FileList(host::to_utf16(text), true, list);
     if ((e != 0) != list.empty()) return false;
     if (list.size() > components::kMaxFileListEntries) return false;
     const std::u16string* last = nullptr;
@@ -51,7 +51,7 @@ class FileListHarness {
       // Repeats of one name come together: look each name up once.
       if (last != nullptr && *last == entry.FileName) continue;
       last = &entry.FileName;
-      const std::filesystem::path p(audio::to_utf8(entry.FileName));
+      const std::filesystem::path p(host::to_utf8(entry.FileName));
       std::error_code ec;
       if (!std::filesystem::is_regular_file(p, ec)) return false;
       if (p.parent_path() != dir_) return false;

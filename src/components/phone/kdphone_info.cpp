@@ -5,6 +5,7 @@
 
 #include "components/phone/kdphone.h"
 #include "components/phone/var_read.h"
+#include "platform/host/utf.h"
 
 namespace orvexa::components {
 
@@ -98,7 +99,7 @@ void KDPhone::DispatchIdentification(HCALL call, bool caller) {
     event(*this, err::kFailed, u"", u"", handle);
     return;
   }
-  std::u16string key = widen(std::to_string(call)) + *number + *name;
+  std::u16string key = host::to_utf16(std::to_string(call)) + *number + *name;
   std::u16string& last = caller ? last_caller_key_ : last_called_key_;
   if (key == last) return;
   last = key;

@@ -14,11 +14,12 @@
 
 #include "components/foundation/error_texts.h"
 #include "platform/audio/mmio.h"
+#include "platform/host/utf.h"
 
 namespace orvexa::components {
 
-using audio::to_utf16;
-using audio::to_utf8;
+using host::to_utf16;
+using host::to_utf8;
 
 ErrorNumber DeviceName(const DeviceContext& ctx, DeviceKindDir kind, int device, int count,
                        bool wide, std::u16string& name) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/host/unique_fd.h"
+#include "platform/host/utf.h"
 
 namespace orvexa::audio {
 
@@ -205,7 +206,7 @@ HMMIO mmioOpen(std::u16string_view name, DWORD flags, MMRESULT& error, const Mmi
     error = MMIOERR_INVALIDFILE;
     return nullptr;
   }
-  const std::filesystem::path path(to_utf8(name));
+  const std::filesystem::path path(host::to_utf8(name));
   const bool create = flags & MMIO_CREATE;
   const bool writable = create || (flags & (MMIO_WRITE | MMIO_READWRITE));
   int oflags = O_CLOEXEC | (writable ? O_RDWR : O_RDONLY);

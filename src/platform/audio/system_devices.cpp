@@ -17,6 +17,7 @@
 
 #include "platform/audio/mmio.h"
 #include "platform/host/unique_fd.h"
+#include "platform/host/utf.h"
 
 namespace orvexa::audio {
 
@@ -339,7 +340,7 @@ int SystemAudio::add_devices(AudioService& audio, messaging::Loop& loop) {
   for (int i = 0; i < count; ++i) {
     const PaDeviceInfo* info = Pa_GetDeviceInfo(i);
     if (info == nullptr) continue;
-    const std::u16string name = to_utf16(info->name ? info->name : "");
+    const std::u16string name = host::to_utf16(info->name ? info->name : "");
     if (info->maxOutputChannels > 0) {
       audio.add_playback_device(std::make_shared<SystemPlayback>(loop, i, name));
       ++added;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/telephony/telephony_api.h"
+#include "platform/host/utf.h"
 #include "platform/telephony/var_struct.h"
 
 namespace orvexa::components::testing {
@@ -142,7 +143,7 @@ class FakeTelephony final : public TelephonyApi {
     const FakeDevice& dev = devices[d];
     VarWriter w(c, sizeof(LINEDEVCAPS));
     std::tie(c->dwLineNameSize, c->dwLineNameOffset) =
-        w.append_text(widen(dev.name), dev.string_format == STRINGFORMAT_UNICODE);
+        w.append_text(host::to_utf16(dev.name), dev.string_format == STRINGFORMAT_UNICODE);
     if (lie_about_offsets) c->dwLineNameOffset = c->dwTotalSize - 2;
     c->dwStringFormat = dev.string_format;
     c->dwNumAddresses = 1;

@@ -4,6 +4,7 @@
 
 #include "components/phone/kdphone.h"
 #include "fake_telephony.h"
+#include "platform/host/utf.h"
 
 namespace orvexa::components {
 namespace {
@@ -221,7 +222,9 @@ TEST(KDPhoneFake, CallerIdRulesAndRepeats) {
     Fixture f;
     std::vector<std::string> seen;
     f.phone.OnCallerID = [&](KDPhone&, int e, const std::u16string& n, const std::u16string& m,
-                             int) { seen.push_back(std::to_string(e) + " " + narrow(n) + "/" + narrow(m)); };
+                             int) {
+      seen.push_back(std::to_string(e) + " " + host::to_utf8(n) + "/" + host::to_utf8(m));
+    };
     ASSERT_EQ(f.phone.LineActive(0, true), 0);
     f.api.call_info[40] = {c.flags, c.number, c.name};
     f.api.Notify(40, LINE_CALLINFO, LINECALLINFOSTATE_CALLERID);

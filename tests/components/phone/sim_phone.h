@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "components/phone/kdphone.h"
+#include "platform/host/utf.h"
 #include "platform/telephony/telephony_rig.h"
 
 namespace orvexa::components::testing {
@@ -53,7 +54,7 @@ class SimPhone {
     };
     phone.OnCallerID = [this](KDPhone&, int error, const std::u16string& number,
                               const std::u16string& name, int call) {
-      log.push_back({"caller " + telephony::narrow(number) + "/" + telephony::narrow(name), error,
+      log.push_back({"caller " + host::to_utf8(number) + "/" + host::to_utf8(name), error,
                      0, call, rig.loop().now()});
     };
   }

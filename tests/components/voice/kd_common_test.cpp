@@ -21,7 +21,7 @@ class FileListTest : public VoiceTest {
     std::filesystem::create_directories(dir / "x.wav");  // a directory that matches *.wav
     std::filesystem::create_directories(dir / "e");
     file("e/empty.wav", {});
-    folder = audio::to_utf16(dir.string()) + u"/";
+    folder = host::to_utf16(dir.string()) + u"/";
   }
   std::vector<std::pair<std::u16string, int>> list(const std::u16string& text, ErrorNumber& e) {
     TDynamicFileList l;

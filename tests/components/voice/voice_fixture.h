@@ -12,6 +12,7 @@
 #include "components/voice/kd_voice.h"
 #include "platform/audio/virtual_device.h"
 #include "platform/audio/wave_file.h"
+#include "platform/host/utf.h"
 
 namespace orvexa::components::testing {
 
@@ -65,7 +66,7 @@ inline std::vector<std::uint8_t> read_bytes(const std::filesystem::path& p) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-inline std::u16string u16(const std::filesystem::path& p) { return audio::to_utf16(p.string()); }
+inline std::u16string u16(const std::filesystem::path& p) { return host::to_utf16(p.string()); }
 
 class VoiceTest : public ::testing::Test {
  protected:

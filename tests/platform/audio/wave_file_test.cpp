@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "platform/audio/mmio.h"
+#include "platform/host/utf.h"
 
 namespace orvexa::audio {
 namespace {
@@ -113,7 +114,7 @@ TEST(WaveFile, ReadsOnlyTheHeaderFromDisk) {
 TEST(Mmio, ChunksAreCreatedWithSizesAndPadding) {
   const auto dir = std::filesystem::temp_directory_path() / "orvexa-mmio-test";
   std::filesystem::create_directories(dir);
-  const std::u16string name = to_utf16((dir / "x.wav").string());
+  const std::u16string name = host::to_utf16((dir / "x.wav").string());
   MMRESULT e = 0;
   HMMIO f = mmioOpen(name, MMIO_CREATE | MMIO_WRITE | MMIO_EXCLUSIVE, e);
   ASSERT_TRUE(f) << e;
@@ -149,19 +150,19 @@ TEST(Mmio, ChunksAreCreatedWithSizesAndPadding) {
   EXPECT_EQ(mmioDescend(g.get(), &missing, &rr, MMIO_FINDCHUNK), MMIOERR_CHUNKNOTFOUND);
   g.reset();
 
-  EXPECT_FALSE(mmioOpen(to_utf16((dir / "none.wav").string()), MMIO_READ, e));
+  EXPECT_FALSE(mmioOpen(host::to_utf16((dir / "none.wav").string()), MMIO_READ, e));
   EXPECT_EQ(e, MMIOERR_FILENOTFOUND);
-  EXPECT_FALSE(mmioOpen(to_utf16((dir / "no/none.wav").string()), MMIO_READ, e));
+  EXPECT_FALSE(mmioOpen(host::to_utf16((dir / "no/none.wav").string()), MMIO_READ, e));
   EXPECT_EQ(e, MMIOERR_PATHNOTFOUND);
-  EXPECT_FALSE(mmioOpen(to_utf16(dir.string()), MMIO_READ, e));
+  EXPECT_FALSE(mmioOpen(host::to_utf16(dir.string()), MMIO_READ, e));
   EXPECT_EQ(e, MMIOERR_CANNOTOPEN);
   std::filesystem::remove_all(dir);
 }
 
 TEST(Text, Utf16RoundTrip) {
   const std::string s = "/tmp/پیام اول 😀.wav";
-  EXPECT_EQ(to_utf8(to_utf16(s)), s);
-  EXPECT_EQ(to_utf16("a").size(), 1u);
+  EXPECT_EQ(host::to_utf8(host::to_utf16(s)), s);
+  EXPECT_EQ(host::to_utf16("a").size(), 1u);
 }
 
 }  // namespace
