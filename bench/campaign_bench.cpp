@@ -7,10 +7,13 @@
 #include <filesystem>
 #include <fstream>
 #include <ostream>
+#include <sstream>
+#include <string>
 
 #include "app/campaign/headless_runner.h"
 #include "app/data/contact_store.h"
 #include "message_files.h"
+#include "resident_memory.h"
 
 namespace {
 
@@ -40,14 +43,15 @@ number = "500"
 outcome = "no-answer"
 )";
 
-fs::path prepare(int members) {
-  const fs::path folder = fs::temp_directory_path() / ("orvexa-bench-" + std::to_string(::getpid()) + "-" +
-                                                       std::to_string(members));
+fs::path prepare(int members, double opening_seconds = 1.0, double main_seconds = 2.0) {
+  const fs::path folder = fs::temp_directory_path() /
+                          ("orvexa-bench-" + std::to_string(::getpid()) + "-" +
+                           std::to_string(members) + "-" + std::to_string(int(main_seconds)));
   fs::remove_all(folder);
   fs::create_directories(folder);
   std::ofstream(folder / "orvexa.toml") << kFarEnds;
-  test_support::write_tone_wave(folder / "First.wav", 1.0);
-  test_support::write_tone_wave(folder / "Orginal.wav", 2.0);
+  test_support::write_tone_wave(folder / "First.wav", opening_seconds);
+  test_support::write_tone_wave(folder / "Orginal.wav", main_seconds);
   data::ContactStore store(folder);
   store.open();
   auto group = store.create_group("Bench");
@@ -87,5 +91,58 @@ void BM_GroupCampaignHeadless(benchmark::State& state) {
   fs::remove_all(folder);
 }
 BENCHMARK(BM_GroupCampaignHeadless)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// The process's peak resident set since the last reset (VmHWM); writing 5 to clear_refs
+// resets it, so each case reports its own peak rather than the largest so far.
+void reset_peak_resident() { std::ofstream("/proc/self/clear_refs") << "5"; }
+
+double peak_resident_mb() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("VmHWM:", 0) != 0) continue;
+    std::istringstream fields(line.substr(6));
+    long kb = 0;
+    fields >> kb;
+    return static_cast<double>(kb) / 1024.0;
+  }
+  return 0;
+}
+
+// Peak memory of one campaign against its size: members, and the length of both messages.
+// Far ends keep measurements of what they heard, not the sound, so neither should matter.
+void BM_CampaignPeakMemory(benchmark::State& state) {
+  const int members = static_cast<int>(state.range(0));
+  const double seconds = static_cast<double>(state.range(1));
+  const fs::path folder = prepare(members, seconds, seconds);
+  NullBuffer null;
+  std::ostream sink(&null);
+  campaign::HeadlessOptions options;
+  options.choice = campaign::CampaignChoice::OneGroup;
+  options.group = "Bench";
+  options.fast = true;
+  options.settings.waiting_length = 2;
+  int code = 0;
+  const double start_mb = bench::resident_mb();
+  reset_peak_resident();
+  for (auto _ : state) {
+    host::RecordingShell shell;
+    code = campaign::run_headless_campaign(folder, options, sink, sink, shell);
+  }
+  if (code != 0) state.SkipWithError("the campaign did not end");
+  state.counters["members"] = members;
+  state.counters["message_s"] = seconds;
+  state.counters["start_rss_MB"] = start_mb;
+  state.counters["peak_rss_MB"] = peak_resident_mb();
+  state.counters["end_rss_MB"] = bench::resident_mb();
+  fs::remove_all(folder);
+}
+BENCHMARK(BM_CampaignPeakMemory)
+    ->ArgNames({"members", "message_s"})
+    ->Args({100, 5})
+    ->Args({100, 60})
+    ->Args({10000, 5})
+    ->Args({10000, 60})
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1);
 
 }  // namespace

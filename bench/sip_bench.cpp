@@ -55,7 +55,7 @@ class CountingEvents : public telephony::ProviderEvents {
   void ringing(const telephony::LineProvider&, std::size_t) override {}
   void call_info_changed(telephony::HCALL, telephony::DWORD) override {}
   void digit(telephony::HCALL, char, telephony::DWORD) override {}
-  void tone(telephony::HCALL, telephony::DWORD_PTR) override {}
+  void received_audio(telephony::HCALL, std::span<const std::int16_t>) override {}
   void media(telephony::HCALL, telephony::DWORD) override {}
 };
 

@@ -149,6 +149,7 @@ void SipProvider::close(std::size_t device) {
     it = calls_.erase(it);
   }
   lines_[device]->playback->call_ended();
+  update_receiving(device);
   thread_.post([this, device] { sip_side_->accounts[device].reset(); });
 }
 

@@ -70,7 +70,8 @@ class SipProvider final : public telephony::LineProvider {
   telephony::CallDetails details(telephony::HCALL call) const override;
   void monitor_digits(telephony::HCALL call, telephony::DWORD modes) override;
   void monitor_media(telephony::HCALL, telephony::DWORD) override {}
-  void monitor_tones(telephony::HCALL, std::vector<telephony::LINEMONITORTONE>) override {}
+  // Every call has its line's wave input; an ended call has no audio any more.
+  telephony::LONG receive_audio(telephony::HCALL call, bool on) override;
   telephony::LONG generate_digits(telephony::HCALL call, std::string_view digits) override;
   std::vector<std::uint8_t> device_config(std::size_t) const override { return {}; }
   telephony::LONG set_device_config(std::size_t, std::vector<std::uint8_t>) override;
@@ -98,6 +99,10 @@ class SipProvider final : public telephony::LineProvider {
   sip::CallEvents events_for(CallId id, std::size_t device);
   void report_state(telephony::HCALL handle, Call& call, telephony::DWORD state,
                     telephony::DWORD mode);
+  // Loop thread: whether a call on the line has its received audio asked for.
+  void update_receiving(std::size_t device);
+  // Loop thread: one frame call `id` received, for the wave input and the service.
+  void on_heard(CallId id, std::size_t device, const std::vector<std::int16_t>& frame);
 
   messaging::Loop& loop_;
   audio::AudioService& audio_;

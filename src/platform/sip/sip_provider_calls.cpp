@@ -40,10 +40,11 @@ sip::CallEvents SipProvider::events_for(CallId id, std::size_t device) {
   e.done = [this, id](CallRequest request, bool ok) {
     to_loop([this, id, request, ok] { on_request_done(id, request, ok); });
   };
-  e.media.heard = [this, device](std::span<const std::int16_t> frame) {
-    if (!lines_[device]->capture->listening()) return;
-    to_loop([this, device, pcm = std::vector<std::int16_t>(frame.begin(), frame.end())] {
-      lines_[device]->capture->heard(pcm);
+  e.media.heard = [this, id, device](std::span<const std::int16_t> frame) {
+    const Line& line = *lines_[device];
+    if (!line.capture->listening() && !line.receiving.load(std::memory_order_relaxed)) return;
+    to_loop([this, id, device, pcm = std::vector<std::int16_t>(frame.begin(), frame.end())] {
+      on_heard(id, device, pcm);
     });
   };
   e.media.sent = [this, device](std::size_t bytes) {
@@ -59,6 +60,13 @@ sip::CallEvents SipProvider::events_for(CallId id, std::size_t device) {
     });
   };
   return e;
+}
+
+void SipProvider::on_heard(CallId id, std::size_t device, const std::vector<std::int16_t>& frame) {
+  lines_[device]->capture->heard(frame);
+  auto [handle, c] = find_id(id);
+  if (c == nullptr || c->ended || !c->receiving) return;
+  if (ProviderEvents* events = lines_[device]->events) events->received_audio(handle, frame);
 }
 
 void SipProvider::on_phase(CallId id, CallPhase phase, EndReason reason) {
@@ -258,12 +266,29 @@ void SipProvider::deallocate(HCALL call) {
   Call* c = find(call);
   if (c == nullptr) return;
   thread_.post([this, id = c->id] { sip_side_->calls.erase(id); });
+  const std::size_t device = c->device;
   calls_.erase(call);
+  update_receiving(device);
 }
 
 CallDetails SipProvider::details(HCALL call) const {
   const Call* c = find(call);
   return c == nullptr ? CallDetails{} : c->details;
+}
+
+LONG SipProvider::receive_audio(HCALL call, bool on) {
+  Call* c = find(call);
+  if (c == nullptr) return LINEERR_INVALCALLHANDLE;
+  if (on && (c->ended || device(c->device).wave_in < 0)) return LINEERR_OPERATIONUNAVAIL;
+  c->receiving = on;
+  update_receiving(c->device);
+  return 0;
+}
+
+void SipProvider::update_receiving(std::size_t device) {
+  bool any = false;
+  for (const auto& [handle, c] : calls_) any = any || (c.device == device && c.receiving);
+  lines_[device]->receiving.store(any, std::memory_order_relaxed);
 }
 
 void SipProvider::monitor_digits(HCALL call, DWORD modes) {

@@ -1,6 +1,7 @@
 // The SIP provider's inner records, shared by its two source files.
 #pragma once
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <vector>
@@ -25,6 +26,8 @@ struct SipProvider::Line {
   std::shared_ptr<SipLinePlayback> playback;
   std::shared_ptr<SipLineCapture> capture;
   audio::DeviceId playback_id = 0, capture_id = 0;
+  // Read on the SIP thread: received frames are wanted by the service, not only the input.
+  std::atomic<bool> receiving{false};
 };
 
 struct SipProvider::SipSide {
@@ -38,6 +41,7 @@ struct SipProvider::Call {
   CallDetails details;
   DWORD state = 0;
   DWORD digit_modes = 0;
+  bool receiving = false;  // the service takes what the call receives
   telephony::RequestId pending = 0;  // the hold, unhold or transfer under way
   bool ended = false;
 };

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -58,8 +59,11 @@ class ProviderEvents {
   virtual void ringing(const class LineProvider& provider, std::size_t device) = 0;
   virtual void call_info_changed(HCALL call, DWORD states) = 0;
   virtual void digit(HCALL call, char digit, DWORD mode) = 0;
-  virtual void tone(HCALL call, DWORD_PTR app_value) = 0;
   virtual void media(HCALL call, DWORD media_mode) = 0;
+  // What the call received from its far end since the last report, in order: 8 kHz 16-bit
+  // mono, the sound its line's wave input carries. Reported only while asked for (see
+  // LineProvider::receive_audio); the service runs the call's tone monitor over it.
+  virtual void received_audio(HCALL call, std::span<const std::int16_t> samples) = 0;
 };
 
 class LineProvider {
@@ -115,7 +119,9 @@ class LineProvider {
   virtual CallDetails details(HCALL call) const = 0;
   virtual void monitor_digits(HCALL call, DWORD modes) = 0;
   virtual void monitor_media(HCALL call, DWORD modes) = 0;
-  virtual void monitor_tones(HCALL call, std::vector<LINEMONITORTONE> tones) = 0;
+  // Starts or stops reporting the call's received audio to ProviderEvents::received_audio.
+  // LINEERR_OPERATIONUNAVAIL when the call has no audio path (a line without a wave input).
+  virtual LONG receive_audio(HCALL call, bool on) = 0;
   virtual LONG generate_digits(HCALL call, std::string_view digits) = 0;
 
   // The device configuration of class "comm/datamodem".

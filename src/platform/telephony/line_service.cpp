@@ -133,7 +133,7 @@ LONG LineService::lineGetDevCaps(HLINEAPP app, DWORD device, DWORD, DWORD, LINED
   caps->dwMediaModes = d->media_modes;
   caps->dwGenerateDigitModes = d->generate_digit_modes;
   caps->dwMonitorToneMaxNumFreq = 3;
-  caps->dwMonitorToneMaxNumEntries = 4;
+  caps->dwMonitorToneMaxNumEntries = kMaxMonitoredTones;
   caps->dwMonitorDigitModes = d->monitor_digit_modes;
   writer.finish();
   return 0;
@@ -192,6 +192,7 @@ LONG LineService::lineClose(HLINE line) {
     if (c.line == line) ended.push_back(h);
   const Device& d = devices_[device];
   for (HCALL h : ended) {
+    stop_tone_monitor(h, false);
     d.provider->deallocate(h);
     calls_.erase(h);
   }

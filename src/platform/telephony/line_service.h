@@ -15,6 +15,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/dsp/tone_monitor.h"
 #include "platform/messaging/hidden_window.h"
 #include "platform/telephony/line_provider.h"
 #include "platform/telephony/telephony_api.h"
@@ -35,6 +36,7 @@ class LineService final : public TelephonyApi, private ProviderEvents {
   std::size_t open_calls() const { return calls_.size(); }
   std::size_t pending_requests() const { return requests_.size(); }
   std::size_t queued_notifications() const { return queue_.size(); }
+  std::size_t monitored_tone_calls() const { return tone_monitors_.size(); }
 
   LONG lineInitializeExW(HLINEAPP* app, LINECALLBACK callback, DWORD* num_devs,
                          DWORD* api_version, LINEINITIALIZEEXPARAMS* params) override;
@@ -163,8 +165,8 @@ class LineService final : public TelephonyApi, private ProviderEvents {
   void ringing(const LineProvider& provider, std::size_t device) override;
   void call_info_changed(HCALL call, DWORD states) override;
   void digit(HCALL call, char digit, DWORD mode) override;
-  void tone(HCALL call, DWORD_PTR app_value) override;
   void media(HCALL call, DWORD media_mode) override;
+  void received_audio(HCALL call, std::span<const std::int16_t> samples) override;
 
   Call* find_call(HCALL call);
   const LineDeviceDescription* description(DWORD device) const;
@@ -184,6 +186,8 @@ class LineService final : public TelephonyApi, private ProviderEvents {
   void enqueue(Notification n);
   void deliver_next();
   void forget_requests_of(HLINE line);
+  // The call's tone monitoring ends (idle, deallocated, line closed, or cancelled).
+  void stop_tone_monitor(HCALL call, bool tell_provider);
   LONG start(HCALL call, LONG accepted, RequestId request);
 
   messaging::FunctionWindow window_;
@@ -196,6 +200,9 @@ class LineService final : public TelephonyApi, private ProviderEvents {
   std::map<HCALL, Call> calls_;
   std::map<RequestId, Request> requests_;
   std::deque<Notification> queue_;
+  // Calls whose received audio runs through the tones they monitor (lineMonitorTones).
+  std::map<HCALL, std::unique_ptr<dsp::ToneMonitor>> tone_monitors_;
+  static constexpr DWORD kMaxMonitoredTones = 4;  // entries of one lineMonitorTones list
   DWORD next_app_ = 1, next_line_ = 1, next_call_ = 0x100, next_phone_ = 1;
   RequestId next_request_ = 1;
 };

@@ -56,6 +56,7 @@ LONG LineService::start(HCALL, LONG accepted, RequestId request) {
 void LineService::forget_new_calls(const Request& r) {
   for (HCALL dead : {r.new_call, r.new_call2}) {
     if (Call* c = dead ? find_call(dead) : nullptr) {
+      stop_tone_monitor(dead, false);
       devices_[c->device].provider->deallocate(dead);
       calls_.erase(dead);
     }
@@ -146,6 +147,7 @@ LONG LineService::lineBlindTransfer(HCALL call, const char* dest, DWORD) {
 LONG LineService::lineDeallocateCall(HCALL call) {
   Call* c = find_call(call);
   if (!c) return LINEERR_INVALCALLHANDLE;
+  stop_tone_monitor(call, false);
   devices_[c->device].provider->deallocate(call);
   calls_.erase(call);
   return 0;
@@ -203,15 +205,6 @@ LONG LineService::lineMonitorMedia(HCALL call, DWORD media_modes) {
   return 0;
 }
 
-LONG LineService::lineMonitorTones(HCALL call, const LINEMONITORTONE* list, DWORD count) {
-  Call* c = find_call(call);
-  if (!c) return LINEERR_INVALCALLHANDLE;
-  if (count > 0 && !list) return LINEERR_INVALPOINTER;
-  if (count > 4) return LINEERR_INVALPARAM;
-  devices_[c->device].provider->monitor_tones(call, {list, list + count});
-  return 0;
-}
-
 LONG LineService::lineGenerateDigits(HCALL call, DWORD digit_mode, const char* digits, DWORD) {
   Call* c = find_call(call);
   if (!c) return LINEERR_INVALCALLHANDLE;
@@ -251,6 +244,7 @@ void LineService::call_state(HCALL call, DWORD state, DWORD mode) {
   Call* c = find_call(call);
   if (!c) return;
   c->state = state;
+  if (state == LINECALLSTATE_IDLE) stop_tone_monitor(call, true);
   const DWORD privilege = c->announced ? 0 : LINECALLPRIVILEGE_OWNER;
   c->announced = true;
   enqueue({c->line, call, LINE_CALLSTATE, state, mode, privilege});
@@ -281,10 +275,6 @@ void LineService::call_info_changed(HCALL call, DWORD states) {
 void LineService::digit(HCALL call, char digit, DWORD mode) {
   if (Call* c = find_call(call))
     enqueue({c->line, call, LINE_MONITORDIGITS, static_cast<unsigned char>(digit), mode, 0});
-}
-
-void LineService::tone(HCALL call, DWORD_PTR app_value) {
-  if (Call* c = find_call(call)) enqueue({c->line, call, LINE_MONITORTONE, app_value, 0, 0});
 }
 
 void LineService::media(HCALL call, DWORD media_mode) {

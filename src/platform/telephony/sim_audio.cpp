@@ -52,6 +52,12 @@ audio::WAVEFORMATEX SimAudioDevices::output_format() const {
   return f.nChannels && f.wBitsPerSample ? f : audio::pcm_format();
 }
 
+std::uint64_t SimAudioDevices::played_bytes() const {
+  std::uint64_t bytes = 0;
+  // A closed output has played nothing yet.
+  return output_->position(bytes) == audio::MMSYSERR_NOERROR ? bytes : 0;
+}
+
 void SimAudioDevices::push_far_end(std::span<const std::int16_t> samples) {
   input_->push_samples(samples);
 }

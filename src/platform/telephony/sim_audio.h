@@ -22,6 +22,7 @@ class SimAudioDevices final : public SimLineAudio {
   void set_heard_listener(HeardListener listener) override;
   void push_far_end(std::span<const std::int16_t> samples) override;
   audio::WAVEFORMATEX output_format() const override;
+  std::uint64_t played_bytes() const override;
   bool input_open() const override { return input_->is_open(); }
 
   audio::VirtualPlaybackDevice& output() { return *output_; }

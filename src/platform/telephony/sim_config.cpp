@@ -169,16 +169,60 @@ bool read_keys(Reader& r, const toml::table& t, std::vector<FarEndKey>& out) {
   return true;
 }
 
+// hz = 440 or hz = [350, 440]: one to three frequencies.
+bool read_tone_hz(Reader& r, const toml::table& t, std::vector<double>& out) {
+  constexpr std::string_view kWhat = "must be a frequency from 1 to 3900 Hz or a list of 1 to 3";
+  const toml::node* n = t.get("hz");
+  if (!n) return r.fail("hz", "is missing");
+  const toml::array* list = n->as_array();
+  if (list && (list->empty() || list->size() > 3)) return r.fail("hz", kWhat);
+  auto take = [&](const toml::node& item) {
+    auto v = item.value<double>();
+    if (!v || !(*v >= 1) || *v > 3900) return r.fail("hz", kWhat);
+    out.push_back(*v);
+    return true;
+  };
+  if (!list) return take(*n);
+  for (const toml::node& item : *list)
+    if (!take(item)) return false;
+  return true;
+}
+
+bool read_tones(Reader& r, const toml::table& t, std::vector<FarEndTone>& out) {
+  constexpr std::string_view kWhat = "must be a list of { hz = 440, at = ms, ms = ms } tables";
+  const toml::node* n = t.get("tones");
+  if (!n) return true;
+  const toml::array* list = n->as_array();
+  if (!list) return r.fail("tones", kWhat);
+  for (const toml::node& item : *list) {
+    const toml::table* k = item.as_table();
+    if (!k) return r.fail("tones", kWhat);
+    Reader inner{r.where + ", tones[" + std::to_string(out.size()) + "]", ""};
+    FarEndTone tone;
+    bool ok = inner.only_keys(*k, {"hz", "at", "ms"}) && read_tone_hz(inner, *k, tone.hz);
+    for (const char* key : {"at", "ms"})
+      if (ok && !k->get(key)) ok = inner.fail(key, "is missing");
+    ok = ok && inner.millis(*k, "at", tone.at, true) && inner.millis(*k, "ms", tone.length, false);
+    if (!ok) {
+      r.error = inner.error;
+      return false;
+    }
+    out.push_back(std::move(tone));
+  }
+  return true;
+}
+
 bool read_far_end(Reader& r, const toml::table& t, FarEnd& out, bool needs_number) {
   std::string digits;
   bool ok = r.only_keys(t, {"number", "outcome", "outcomes", "rings", "keys", "hangup_at",
-                            "hangup_after_heard", "dtmf", "tone"}) &&
+                            "hangup_after_heard", "dtmf", "tone", "tones"}) &&
             r.number(t, "number", out.number) && read_outcome(r, t, out.outcome) &&
             read_outcomes(r, t, out.outcomes) &&
             r.count(t, "rings", out.rings) && read_keys(r, t, out.keys) &&
             r.optional_millis(t, "hangup_at", out.hangup_at) &&
             r.seconds(t, "hangup_after_heard", out.hangup_after_heard_seconds) &&
-            r.text(t, "dtmf", digits) && r.frequency(t, "tone", out.tone_hz);
+            r.text(t, "dtmf", digits) && r.frequency(t, "tone", out.tone_hz) &&
+            read_tones(r, t, out.tones);
   if (!ok) return false;
   if (needs_number && out.number.empty()) return r.fail("number", "is missing");
   if (digits == "inband") out.digits = DigitPath::InBand;

@@ -12,7 +12,9 @@
 //   [[far_end]]
 //   number = "09121111111"  outcome = "answer"  rings = 2  dtmf = "inband"
 //   keys = [{ key = "1", at = 3000 }, { key = "2", after_heard = 8.0 }]
-//   hangup_at = 20000  tone = 1000  # the far end speaks a steady 1 kHz tone
+//   hangup_at = 20000  tone = 1000  # the far end speaks a steady 1 kHz tone while it hears
+//   # tones it sends at given times after the answer (ms), one to three frequencies together:
+//   tones = [{ hz = 440, at = 2000, ms = 1000 }, { hz = [350, 440], at = 5000, ms = 800 }]
 //   [[far_end]]                 # busy on the first attempt, answers from the second on
 //   number = "09122222222"  outcomes = ["busy", "answer"]
 //   [default_far_end]
@@ -42,6 +44,13 @@ struct FarEndKey {
   std::optional<double> after_heard_seconds;
 };
 
+// A tone the far end sends: all its frequencies together, from `at` after the answer.
+struct FarEndTone {
+  std::chrono::milliseconds at{0};
+  std::chrono::milliseconds length{0};
+  std::vector<double> hz;  // one to three
+};
+
 struct FarEnd {
   std::string number;  // empty for the default far end
   FarEndOutcome outcome = FarEndOutcome::Answer;
@@ -53,6 +62,7 @@ struct FarEnd {
   std::optional<double> hangup_after_heard_seconds;
   DigitPath digits = DigitPath::Notification;
   double tone_hz = 0;  // the far end's voice: a steady tone, 0 for silence
+  std::vector<FarEndTone> tones;
 };
 
 struct IncomingCall {

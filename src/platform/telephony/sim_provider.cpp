@@ -164,7 +164,10 @@ SimProvider::CallRecord* SimProvider::record_of(const Call& call) {
 
 SimProvider::CallRecord& SimProvider::new_record(std::size_t line, HCALL call, bool outgoing,
                                                  std::string dialled, FarEndOutcome outcome) {
-  if (records_.size() >= record_limit_ && !records_.empty()) records_.pop_front();
+  if (records_.size() >= record_limit_ && !records_.empty()) {
+    audio_kept_ -= records_.front().audio.size();
+    records_.pop_front();
+  }
   CallRecord r;
   r.number = next_record_++;
   r.line = line;
@@ -184,6 +187,9 @@ void SimProvider::state(HCALL call, DWORD s, DWORD mode) {
 }
 
 FarEnd SimProvider::reach(std::string_view number) {
+  // Only far ends whose outcome changes from attempt to attempt need the count, so a campaign
+  // of many numbers does not leave one entry per number behind.
+  if (config_.far_end_for(number).outcomes.empty()) return config_.far_end_for(number);
   std::string plain;
   for (char c : number)
     if (c != ' ') plain.push_back(c);
@@ -272,8 +278,10 @@ void SimProvider::connect(HCALL call) {
   c->phase = Phase::Connected;
   c->to_line = ToneVoice(c->far.tone_hz);
   c->to_peers = ToneVoice(c->far.tone_hz);
+  c->connected_at = loop_.now();
   if (CallRecord* r = record_of(*c)) r->connected = loop_.now();
   state(call, LINECALLSTATE_CONNECTED);
+  ensure_voice_ticks();
   for (const FarEndKey& key : c->far.keys)
     if (key.at) at(*key.at, call, [this, call, k = key.key] { press(call, k); });
   if (c->far.hangup_at) at(*c->far.hangup_at, call, [this, call] { far_end_hangs_up(call); });
@@ -301,7 +309,9 @@ void SimProvider::press(HCALL call, char key) {
   }
   // In-band: the key is sound on the line; the line's own detector finds it in that sound.
   const std::vector<std::int16_t> pcm = dtmf_out_.render(std::string(1, key));
-  if (SimLineAudio* audio = lines_[c->line].audio.get()) audio->push_far_end(pcm);
+  Line& line = lines_[c->line];
+  line.keys_sound.insert(line.keys_sound.end(), pcm.begin(), pcm.end());
+  ensure_voice_ticks();
   dsp::DtmfDetector detector;
   constexpr std::size_t kBlock = dsp::kDtmfSampleRate / 100;
   for (std::size_t done = 0; done < pcm.size(); done += kBlock) {
@@ -333,6 +343,7 @@ LONG SimProvider::dial(HCALL call, RequestId request, std::string_view number) {
       self->far = FarEnd{};
       self->far.keys.clear();
       self->phase = Phase::Connected;
+      self->connected_at = loop_.now();
       if (CallRecord* r = record_of(*self)) r->connected = loop_.now();
       state(call, LINECALLSTATE_CONNECTED);
       return;
@@ -409,7 +420,17 @@ void SimProvider::monitor_digits(HCALL call, DWORD modes) {
 }
 
 void SimProvider::monitor_media(HCALL, DWORD) {}
-void SimProvider::monitor_tones(HCALL, std::vector<LINEMONITORTONE>) {}
+
+LONG SimProvider::receive_audio(HCALL call, bool on) {
+  Call* c = find(call);
+  if (!c) return LINEERR_INVALCALLHANDLE;
+  // What a call receives is what its line's wave input carries: no input, no audio path.
+  const SimLineAudio* audio = lines_[c->line].audio.get();
+  if (on && (!audio || audio->wave_in() < 0)) return LINEERR_OPERATIONUNAVAIL;
+  c->receiving = on;
+  ensure_voice_ticks();
+  return 0;
+}
 
 LONG SimProvider::generate_digits(HCALL call, std::string_view digits) {
   Call* c = find(call);

@@ -1,8 +1,10 @@
 // Simulated lines: calls whose far ends follow the scenarios of SimConfig on the loop's clock,
-// and a record of every call (what its far end pressed and heard, and when).
+// and a record of every call (what its far end pressed and heard, and when). The sound a far
+// end heard is measured; the sound itself is kept only when asked for, within a byte budget.
 //
 //   SimProvider sim(loop, load_sim_config(folder / "orvexa.toml").config.value());
 //   service.add_provider(sim);
+//   sim.keep_audio_up_to(4 << 20);   // tests that look at the sound itself
 //   ... sim.call_record(1)->heard_seconds ...
 #pragma once
 
@@ -36,6 +38,9 @@ class SimLineAudio {
   virtual void push_far_end(std::span<const std::int16_t> samples) = 0;
   // The format the line's output plays in (what the heard bytes are).
   virtual audio::WAVEFORMATEX output_format() const { return audio::pcm_format(); }
+  // How far the line's output has played since it was opened, in bytes of that format: the
+  // far ends' steady voices speak while it plays.
+  virtual std::uint64_t played_bytes() const { return 0; }
   // Whether anybody records the line's input now (sound pushed meanwhile would pile up).
   virtual bool input_open() const { return true; }
 };
@@ -58,10 +63,15 @@ class SimProvider final : public LineProvider {
     std::optional<messaging::TimePoint> connected, ended;
     std::string keys_pressed;   // by the far end, in order
     std::string keys_received;  // generated toward the far end
-    std::vector<HeardStretch> heard;
-    std::vector<std::uint8_t> audio;  // what the far end heard (when kept)
-    audio::WAVEFORMATEX format = audio::pcm_format();  // of `audio`
+    // What the far end heard, measured: how long, in how many stretches, from when.
     double heard_seconds = 0;
+    std::size_t heard_stretches = 0;
+    std::optional<messaging::TimePoint> first_heard;
+    audio::WAVEFORMATEX format = audio::pcm_format();  // of what it heard
+    // The sound itself while raw audio is kept (keep_audio_up_to): whole stretches, in order.
+    std::vector<HeardStretch> heard;
+    std::vector<std::uint8_t> audio;
+    bool audio_whole = true;  // false once a stretch heard is missing from `audio`
     int holds = 0;               // times the call was put on hold
     std::string transferred_to;  // the party the far end was handed over to
     bool consultation = false;   // set up from another call
@@ -72,9 +82,13 @@ class SimProvider final : public LineProvider {
   ~SimProvider() override;
 
   void attach_audio(std::size_t line, std::unique_ptr<SimLineAudio> audio);
-  // Old records are dropped beyond this many; audio is kept only when asked (default on).
+  // Old records are dropped beyond this many.
   void set_record_limit(std::size_t limit) { record_limit_ = limit; }
-  void keep_audio(bool keep) { keep_audio_ = keep; }
+  // Keeps raw sound, up to `bytes` in all: what each far end heard (CallRecord::audio) and
+  // what the far ends sent into each line (line_input). When the budget is spent the oldest
+  // records give theirs up first. 0 (the default) keeps none.
+  void keep_audio_up_to(std::size_t bytes) { audio_budget_ = bytes; }
+  std::size_t audio_kept() const { return audio_kept_; }
 
   const CallRecord* call_record(std::size_t number) const;
   const std::deque<CallRecord>& records() const { return records_; }
@@ -83,7 +97,7 @@ class SimProvider final : public LineProvider {
   const SimConfig& config() const { return config_; }
   // The phone device beside a line (null without one), for tests and tools.
   const PhoneDevice* phone_device(std::size_t line) const;
-  // What the far ends sent into a line's input (8 kHz 16-bit mono; kept with the audio).
+  // What the far ends sent into a line's input (8 kHz 16-bit mono; kept with the raw audio).
   const std::vector<std::int16_t>& line_input(std::size_t line) const;
   // From now on, requests on the line are accepted and never answered (or answered again).
   void set_never_reply(std::size_t line, bool never);
@@ -112,7 +126,7 @@ class SimProvider final : public LineProvider {
   CallDetails details(HCALL call) const override;
   void monitor_digits(HCALL call, DWORD modes) override;
   void monitor_media(HCALL call, DWORD modes) override;
-  void monitor_tones(HCALL call, std::vector<LINEMONITORTONE> tones) override;
+  LONG receive_audio(HCALL call, bool on) override;
   LONG generate_digits(HCALL call, std::string_view digits) override;
   std::vector<std::uint8_t> device_config(std::size_t device) const override;
   LONG set_device_config(std::size_t device, std::vector<std::uint8_t> config) override;
@@ -130,7 +144,12 @@ class SimProvider final : public LineProvider {
     std::vector<std::uint8_t> dev_config;
     ProviderEvents* events = nullptr;
     std::unique_ptr<PhoneDevice> phone;
-    std::vector<std::int16_t> input;  // what the far ends sent into the line
+    std::vector<std::int16_t> input;  // what the far ends sent into the line (when kept)
+    std::vector<std::int16_t> keys_sound;  // in-band keys still to sound into the line
+    std::size_t keys_sounded = 0;
+    std::uint64_t played = 0;  // the output's position at the last voice step
+    double owed = 0;           // samples the output played that the voices have not matched
+    bool was_playing = false;
   };
   struct Call {
     std::size_t line;
@@ -147,6 +166,8 @@ class SimProvider final : public LineProvider {
     bool is_conference = false;
     ToneVoice to_line, to_peers;  // the far end's voice, into the line and to other parties
     std::uint64_t music_at = 0;   // position in the hold music
+    messaging::TimePoint connected_at{};  // the far end's tones are timed from here
+    bool receiving = false;  // the service takes what the call receives
   };
   // Two far ends a transfer joined: they talk to each other off the line for a while.
   struct Bridge {
@@ -186,6 +207,18 @@ class SimProvider final : public LineProvider {
   void ensure_media_ticks();
   void media_tick();
   bool bridge_step(Bridge& bridge, messaging::Duration step);
+  // What the far ends send into their lines, in 20 ms steps while any of them speaks or a
+  // call's received sound is asked for.
+  void ensure_voice_ticks();
+  bool voice_needed() const;
+  void voice_tick();
+  void voice_frame(std::size_t line, messaging::TimePoint from);
+  std::size_t played_samples(Line& line);
+  void add_tones(const Call& call, messaging::TimePoint from, std::span<std::int16_t> frame,
+                 std::size_t& first, std::size_t& last) const;
+  // Raw sound within the budget: false when `bytes` more cannot be kept.
+  bool make_room(std::size_t bytes, const CallRecord* keeping);
+  void release_audio(CallRecord& record);
   void join(HCALL a, HCALL b);
   void end_on_line(HCALL call, const std::string& handed_to);
   void end_conference_if_empty(HCALL conference);
@@ -206,9 +239,10 @@ class SimProvider final : public LineProvider {
   std::map<std::string, std::size_t> attempts_;  // by dialled number without blanks
   std::vector<Bridge> bridges_;
   bool ticking_ = false;
+  bool voice_ticking_ = false;
   std::size_t next_record_ = 1;
   std::size_t record_limit_ = 1000;
-  bool keep_audio_ = true;
+  std::size_t audio_budget_ = 0, audio_kept_ = 0;
   dsp::DtmfGenerator dtmf_out_;
   messaging::FunctionWindow timer_window_;
 };

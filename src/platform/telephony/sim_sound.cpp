@@ -1,5 +1,6 @@
 // What the simulated far ends hear: the line's output while connected, each other's voices in
-// a conference, hold music while held, and each other after a transfer joined them.
+// a conference, hold music while held, and each other after a transfer joined them. Each
+// record measures it; the sound itself is kept only within the raw-audio budget.
 #include "platform/telephony/sim_provider.h"
 
 namespace orvexa::telephony {
@@ -8,7 +9,6 @@ namespace {
 
 constexpr std::uint64_t kMediaOwner = 1ull << 41;
 constexpr messaging::Duration kMediaStep = std::chrono::milliseconds(100);
-constexpr std::uint32_t kLineRate = 8000;
 
 }  // namespace
 
@@ -20,11 +20,35 @@ SimProvider::CallRecord* SimProvider::record_number(std::size_t number) {
 
 void SimProvider::hear(CallRecord& r, messaging::TimePoint t, messaging::Duration length,
                        std::span<const std::uint8_t> bytes, const audio::WAVEFORMATEX& format) {
-  if (r.audio.empty()) r.format = format;
-  const std::uint64_t offset = r.audio.size();
-  if (keep_audio_) r.audio.insert(r.audio.end(), bytes.begin(), bytes.end());
-  r.heard.push_back({t, length, offset, bytes.size()});
+  if (r.heard_stretches++ == 0) {
+    r.format = format;
+    r.first_heard = t;
+  }
   r.heard_seconds += std::chrono::duration<double>(length).count();
+  // Whole stretches only, and none after one was left out: `audio` is what was heard first.
+  if (!r.audio_whole || !make_room(bytes.size(), &r)) {
+    r.audio_whole = false;
+    return;
+  }
+  r.heard.push_back({t, length, r.audio.size(), bytes.size()});
+  r.audio.insert(r.audio.end(), bytes.begin(), bytes.end());
+  audio_kept_ += bytes.size();
+}
+
+bool SimProvider::make_room(std::size_t bytes, const CallRecord* keeping) {
+  if (bytes > audio_budget_) return false;
+  for (CallRecord& r : records_) {
+    if (audio_kept_ + bytes <= audio_budget_) break;
+    if (&r != keeping) release_audio(r);
+  }
+  return audio_kept_ + bytes <= audio_budget_;
+}
+
+void SimProvider::release_audio(CallRecord& r) {
+  if (r.heard_stretches > 0) r.audio_whole = false;
+  audio_kept_ -= r.audio.size();
+  std::vector<std::uint8_t>().swap(r.audio);
+  std::vector<HeardStretch>().swap(r.heard);
 }
 
 std::vector<HCALL> SimProvider::listeners(std::size_t line) {
@@ -68,21 +92,6 @@ void SimProvider::on_heard(std::size_t line, messaging::TimePoint t, messaging::
     else hear(*r, t, length, encode_pcm(mixed, format), format);
     after_heard(parties[i]);
   }
-  // And the line hears every party's voice.
-  std::vector<std::int16_t> into_line;
-  for (HCALL h : parties) {
-    Call* c = find(h);
-    if (!c || c->to_line.silent()) continue;
-    if (into_line.empty())
-      into_line.assign(static_cast<std::size_t>(std::chrono::duration<double>(length).count() *
-                                                kLineRate),
-                       0);
-    c->to_line.add_to(into_line, kLineRate);
-  }
-  if (into_line.empty()) return;
-  if (keep_audio_) lines_[line].input.insert(lines_[line].input.end(), into_line.begin(),
-                                             into_line.end());
-  if (audio && audio->input_open()) audio->push_far_end(into_line);
 }
 
 // Keys and hang-ups given in seconds of sound heard.
@@ -127,7 +136,7 @@ void SimProvider::media_tick() {
     CallRecord* r = record_of(c);
     if (!r) continue;
     const SimLineAudio* audio = lines_[c.line].audio.get();
-    const audio::WAVEFORMATEX format = !r->audio.empty() ? r->format
+    const audio::WAVEFORMATEX format = r->heard_stretches ? r->format
                                        : audio         ? audio->output_format()
                                                        : audio::pcm_format();
     std::vector<std::int16_t> pcm(format.nSamplesPerSec / 10);

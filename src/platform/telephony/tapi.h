@@ -152,6 +152,7 @@ inline constexpr LONG LINEERR_INVALLINEHANDLE = lerr(0x8000002B);
 inline constexpr LONG LINEERR_INVALMEDIAMODE = lerr(0x8000002F);
 inline constexpr LONG LINEERR_INVALPARAM = lerr(0x80000032);
 inline constexpr LONG LINEERR_INVALPOINTER = lerr(0x80000035);
+inline constexpr LONG LINEERR_INVALTONE = lerr(0x8000003C);
 inline constexpr LONG LINEERR_NODEVICE = lerr(0x80000042);
 inline constexpr LONG LINEERR_NOMEM = lerr(0x80000044);
 inline constexpr LONG LINEERR_NOTOWNER = lerr(0x80000046);

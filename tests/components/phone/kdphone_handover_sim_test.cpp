@@ -19,6 +19,8 @@ using testing::Config;
 using testing::SimPhone;
 
 constexpr double kRate = 8000;
+// These tests look at the sound itself, which the simulated far ends keep only when asked.
+constexpr std::size_t kKeepAudio = 8 << 20;
 
 // Two far ends that answer at once, each speaking a tone of its own, and a busy one.
 const char* kParties = R"(
@@ -117,6 +119,7 @@ void Connect(SimPhone& s, const char* number = "401") {
 
 TEST(KDPhoneHandoverSim, ConsultationCompletedAsTransferJoinsTheTwoFarEnds) {
   SimPhone s(Config(kParties));
+  s.rig.sim().keep_audio_up_to(kKeepAudio);
   Connect(s);
   ASSERT_EQ(s.phone.ConsultCallDialNumber(true, "402"), 0);
   s.Run(5s);
@@ -148,6 +151,7 @@ TEST(KDPhoneHandoverSim, ConsultationCompletedAsTransferJoinsTheTwoFarEnds) {
 
 TEST(KDPhoneHandoverSim, ConsultationCompletedAsConferenceMixesEveryoneForEveryone) {
   SimPhone s(Config(kParties));
+  s.rig.sim().keep_audio_up_to(kKeepAudio);
   Connect(s);
   ASSERT_EQ(s.phone.ConsultCallDialNumber(false, "402"), 0);
   s.Run(5s);
@@ -227,6 +231,7 @@ TEST(KDPhoneHandoverSim, CancelledConsultationLeavesTheFirstCallHeld) {
 
 TEST(KDPhoneHandoverSim, TwoHeldCallsJoinedIntoAConference) {
   SimPhone s(Config(kParties));
+  s.rig.sim().keep_audio_up_to(kKeepAudio);
   std::vector<int> connected;
   s.on_state = [&](TCallState state, int call) {
     if (state == csConnected) connected.push_back(call);
@@ -261,6 +266,7 @@ TEST(KDPhoneHandoverSim, TwoHeldCallsJoinedIntoAConference) {
 
 TEST(KDPhoneHandoverSim, BlindTransferTargetHearsTheFarEnd) {
   SimPhone s(Config(kParties));
+  s.rig.sim().keep_audio_up_to(kKeepAudio);
   Connect(s);
   const auto handed = s.rig.loop().now();
   ASSERT_EQ(s.phone.Transfer("402"), 0);
@@ -294,6 +300,7 @@ TEST(KDPhoneHandoverSim, HeldFarEndHearsTheLinesMusicOrNothing) {
     std::string toml = kParties;
     if (with_music) toml += "[[line]]\nhold_music = \"" + music.string() + "\"\n";
     SimPhone s(Config(toml));
+    s.rig.sim().keep_audio_up_to(kKeepAudio);
     Connect(s);
     ASSERT_EQ(s.phone.Hold(), 0);
     s.Run(2s);

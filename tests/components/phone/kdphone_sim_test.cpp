@@ -319,6 +319,7 @@ number = "201"
 rings = 0
 hangup_after_heard = 1.5
 )"));
+  s.rig.sim().keep_audio_up_to(1 << 20);  // the record keeps the sound itself
   ASSERT_EQ(s.phone.LineActive(0, true), 0);
   // Four seconds of sound in quarter-second blocks, started on connection.
   const audio::WAVEFORMATEX format = audio::pcm_format();
@@ -350,6 +351,9 @@ hangup_after_heard = 1.5
   const auto* record = s.rig.sim().call_record(1);
   ASSERT_NE(record, nullptr);
   EXPECT_DOUBLE_EQ(record->heard_seconds, 1.5);
+  EXPECT_EQ(record->heard_stretches, 6u);
+  EXPECT_EQ(record->first_heard, connected_at);
+  EXPECT_TRUE(record->audio_whole);
   ASSERT_EQ(record->heard.size(), 6u);
   EXPECT_EQ(record->heard.front().at, connected_at);
   EXPECT_EQ(record->heard[1].at - record->heard[0].at, 250ms);

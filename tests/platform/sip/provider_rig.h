@@ -31,6 +31,7 @@ class RecordingEvents : public ProviderEvents {
   std::vector<std::pair<RequestId, LONG>> replies;
   std::vector<State> states;
   std::string digits;
+  std::size_t received = 0;  // samples of received audio reported
 
   void reply(RequestId r, LONG result) override { replies.emplace_back(r, result); }
   void call_state(HCALL c, DWORD s, DWORD m) override { states.push_back({c, s, m}); }
@@ -41,8 +42,10 @@ class RecordingEvents : public ProviderEvents {
   void ringing(const LineProvider&, std::size_t) override {}
   void call_info_changed(HCALL, DWORD) override {}
   void digit(HCALL, char d, DWORD) override { digits += d; }
-  void tone(HCALL, DWORD_PTR) override {}
   void media(HCALL, DWORD) override {}
+  void received_audio(HCALL, std::span<const std::int16_t> samples) override {
+    received += samples.size();
+  }
 
   bool saw(DWORD state) const {
     for (const auto& s : states)

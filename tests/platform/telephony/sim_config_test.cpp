@@ -40,6 +40,7 @@ rings = 2
 dtmf = "inband"
 keys = [{ key = "1", at = 3000 }, { key = "#", after_heard = 8.5 }]
 hangup_after_heard = 20
+tones = [{ hz = 440, at = 2000, ms = 1000 }, { hz = [350, 440.5], at = 0, ms = 800 }]
 [default_far_end]
 outcome = "no-answer"
 )";
@@ -58,6 +59,12 @@ outcome = "no-answer"
   ASSERT_EQ(f.keys.size(), 2u);
   EXPECT_EQ(f.keys[1].key, '#');
   EXPECT_EQ(f.keys[1].after_heard_seconds, 8.5);
+  ASSERT_EQ(f.tones.size(), 2u);
+  EXPECT_EQ(f.tones[0].at, 2000ms);
+  EXPECT_EQ(f.tones[0].length, 1000ms);
+  EXPECT_EQ(f.tones[0].hz, (std::vector<double>{440}));
+  EXPECT_EQ(f.tones[1].at, 0ms);
+  EXPECT_EQ(f.tones[1].hz, (std::vector<double>{350, 440.5}));
   EXPECT_EQ(c.far_end_for("999").outcome, FarEndOutcome::NoAnswer);
 }
 
@@ -104,6 +111,33 @@ TEST(SimConfig, ErrorsNameTheLineAndTheKey) {
       {"[[line]]\nphone = \"yes\"\n", "line 1: key 'phone': must be true or false"},
       {"[[far_end]]\nnumber = \"1\"\ntone = 5000\n", "far_end 1: key 'tone'"},
       {"[timing]\ntransfer_talk = -1\n", "[timing]: key 'transfer_talk'"},
+      {"[[far_end]]\nnumber = \"1\"\ntones = 440\n", "far_end 1: key 'tones': must be a list"},
+      {"[[far_end]]\nnumber = \"1\"\ntones = [440]\n", "far_end 1: key 'tones': must be a list"},
+      {"[[far_end]]\nnumber = \"1\"\ntones = [{ at = 0, ms = 5 }]\n",
+       "far_end 1, tones[0]: key 'hz': is missing"},
+      {"[[far_end]]\nnumber = \"1\"\ntones = [{ hz = 0, at = 0, ms = 5 }]\n",
+       "far_end 1, tones[0]: key 'hz': must be a frequency from 1 to 3900 Hz"},
+      {"[[far_end]]\nnumber = \"1\"\ntones = [{ hz = [350, 4000], at = 0, ms = 5 }]\n",
+       "far_end 1, tones[0]: key 'hz'"},
+      {"[[far_end]]\nnumber = \"1\"\ntones = [{ hz = [1, 2, 3, 4], at = 0, ms = 5 }]\n",
+       "far_end 1, tones[0]: key 'hz'"},
+      {"[[far_end]]\nnumber = \"1\"\ntones = [{ hz = [], at = 0, ms = 5 }]\n",
+       "far_end 1, tones[0]: key 'hz'"},
+      {"[[far_end]]\nnumber = \"1\"\ntones = [{ hz = \"a\", at = 0, ms = 5 }]\n",
+       "far_end 1, tones[0]: key 'hz'"},
+      {"[[far_end]]\nnumber = \"1\"\ntones = [{ hz = 440, ms = 5 }]\n",
+       "far_end 1, tones[0]: key 'at': is missing"},
+      {"[[far_end]]\nnumber = \"1\"\ntones = [{ hz = 440, at = 5 }]\n",
+       "far_end 1, tones[0]: key 'ms': is missing"},
+      {"[[far_end]]\nnumber = \"1\"\ntones = [{ hz = 440, at = 0, ms = 0 }]\n",
+       "far_end 1, tones[0]: key 'ms': must be milliseconds from 1"},
+      {"[[far_end]]\nnumber = \"1\"\ntones = [{ hz = 440, at = -1, ms = 5 }]\n",
+       "far_end 1, tones[0]: key 'at'"},
+      {"[[far_end]]\nnumber = \"1\"\ntones = [{ hz = 440, at = 0, ms = 5 }, { hz = 1, ms = 1, "
+       "at = 0, loud = true }]\n",
+       "far_end 1, tones[1]: key 'loud': unknown key"},
+      {"[[line]]\n[[line.incoming]]\nnumber = \"1\"\ntones = [{ hz = 9000, at = 0, ms = 1 }]\n",
+       "line 1, incoming 1, tones[0]: key 'hz'"},
   };
   for (const Case& c : kCases) {
     SimConfigResult r = parse_sim_config(c.text);

@@ -31,8 +31,9 @@ def frame(n, tone):
         out.append(ulaw(s))
     return bytes(out)
 
-packets = []
-for n in range(30):
-    tone = 10 <= n < 20
-    packets.append((n * 0.02, rtp(200 + n, 320000 + n * 160, n == 0, frame(n, tone), pt=0)))
-write_pcap('inband_5.pcap', packets)
+if __name__ == '__main__':
+    packets = []
+    for n in range(30):
+        tone = 10 <= n < 20
+        packets.append((n * 0.02, rtp(200 + n, 320000 + n * 160, n == 0, frame(n, tone), pt=0)))
+    write_pcap('inband_5.pcap', packets)
