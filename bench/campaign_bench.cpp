@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-#include "app/campaign/headless_runner.h"
+#include "app/cli/headless_runner.h"
 #include "app/data/contact_store.h"
 #include "message_files.h"
 #include "resident_memory.h"

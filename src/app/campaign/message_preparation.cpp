@@ -48,14 +48,15 @@ void MessagePreparation::fill_paths_from_folder() {
   if (fs::exists(file_of(MessageRow::Main), error)) paths_.main = file_of(MessageRow::Main);
 }
 
-void MessagePreparation::record(MessageRow row) {
-  if (recording_) return;  // only the recording row's stop button is enabled meanwhile
+bool MessagePreparation::record(MessageRow row, int device) {
+  if (recording_) return false;  // only the recording row's stop button is enabled meanwhile
   const fs::path temporary = temporary_file_of(row);
   std::error_code error;
   fs::remove(temporary, error);
-  if (voice_.rec(-1, temporary.string()) != 0) {
+  const std::optional<int> source = voice_.message_capture_device(device);
+  if (!source || voice_.rec(*source, temporary.string()) != 0) {
     log_.append(text::kRecFailed);
-    return;
+    return false;
   }
   recording_ = row;
   recording_failed_ = false;
@@ -63,6 +64,7 @@ void MessagePreparation::record(MessageRow row) {
   path_of(row) = file_of(row).string();
   set_buttons(row == MessageRow::Opening ? MessageButtons::OnlyOpeningStop
                                          : MessageButtons::OnlyMainStop);
+  return true;
 }
 
 void MessagePreparation::stop() {
@@ -98,14 +100,14 @@ void MessagePreparation::finish_recording(bool keep) {
   if (!fs::exists(file_of(row), error)) path_of(row) = path_before_recording_;
 }
 
-void MessagePreparation::play(MessageRow row) {
+void MessagePreparation::play(MessageRow row, int device) {
   const std::string path = path_of(row);
   if (path.empty()) {
     dialogs_.message_box(text::kNoFileToPlay);
     return;
   }
   flow_.set_log_playback(true);
-  if (voice_.play(-1, path) != 0) log_.append(text::kPlayFailed);
+  if (voice_.play(device, path) != 0) log_.append(text::kPlayFailed);
 }
 
 void MessagePreparation::choose(MessageRow row, const std::optional<std::string>& picked) {

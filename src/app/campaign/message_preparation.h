@@ -28,9 +28,11 @@ class MessagePreparation {
   MessagePreparation(VoicePort& voice, CallFlow& flow, StatusLog& log, OperatorDialogs& dialogs,
                      MessagePaths& paths, std::filesystem::path program_folder);
 
-  void record(MessageRow row);                                   // BitBtn9, BitBtn14
+  // Device -1: the preferred one. True when the take began; a device that is a line's audio, or
+  // none at all, is refused as a failed take.
+  bool record(MessageRow row, int device = -1);                  // BitBtn9, BitBtn14
   void stop();                                                   // BitBtn10, BitBtn13, BitBtn8
-  void play(MessageRow row);                                     // BitBtn11, BitBtn12
+  void play(MessageRow row, int device = -1);                    // BitBtn11, BitBtn12
   void choose(MessageRow row, const std::optional<std::string>& picked);  // Button1, Button2
   // The sound states of the voice component, next to the call flow's handling of them.
   void on_sound_state(SoundEvent state);

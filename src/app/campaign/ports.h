@@ -60,6 +60,9 @@ class VoicePort {
   virtual int rec(int device, const std::string& file) = 0;
   virtual void rec_stop() = 0;
   virtual std::string error_text(int error) = 0;
+  // The device a voice message is recorded from: `device`, or the preferred one for -1. Nullopt
+  // when there is none, or when it would be a line's audio (which only a call carries).
+  virtual std::optional<int> message_capture_device(int device) { return device; }
 };
 
 // A machine without wave devices.
@@ -71,6 +74,7 @@ class NoVoice final : public VoicePort {
   int rec(int, const std::string&) override { return kNoDevice; }
   void rec_stop() override {}
   std::string error_text(int) override { return "no wave device"; }
+  std::optional<int> message_capture_device(int) override { return std::nullopt; }
 };
 
 struct GroupRow {

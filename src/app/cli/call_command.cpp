@@ -10,8 +10,7 @@
 #include "app/cli/cli.h"
 #include "components/phone/kdphone.h"
 #include "platform/audio/wave_file.h"
-#include "platform/sip/sip_lines.h"
-#include "platform/telephony/telephony_rig.h"
+#include "app/cli/assembled.h"
 
 namespace orvexa::cli {
 
@@ -98,14 +97,10 @@ int PlaceCall(CliContext& context, const CallOptions& options) {
       return kExitBadArguments;
     }
   }
-  telephony::RigResult made = telephony::TelephonyRig::create(context.program_folder, options.fast);
-  if (!made.rig) {
-    err << "orvexa call: " << made.error << '\n';
-    return kExitBadArguments;
-  }
-  telephony::TelephonyRig& rig = *made.rig;
-  sip::SipLines sip_lines = sip::attach_sip_lines(rig, context.program_folder);
-  for (const auto& problem : sip_lines.errors) err << problem << '\n';
+  const auto program =
+      assemble(context, options.fast ? assembly::ClockKind::Manual : assembly::ClockKind::Steady);
+  if (program->config_refused()) return kExitBadArguments;
+  assembly::ProgramAssembly& rig = *program;
   components::KDPhone phone(rig.loop(), rig.lines());
   const auto start = rig.loop().now();
   auto stamp = [&] {

@@ -5,8 +5,7 @@
 
 #include "app/cli/cli.h"
 #include "components/phone/kdphone.h"
-#include "platform/sip/sip_lines.h"
-#include "platform/telephony/telephony_rig.h"
+#include "app/cli/assembled.h"
 
 namespace orvexa::cli {
 
@@ -56,14 +55,9 @@ void ListPhones(std::ostream& out, telephony::LineService& lines, int count) {
 
 int ListLines(CliContext& context, bool phones) {
   // Real time, so that sip lines can register while they are listed.
-  telephony::RigResult made = telephony::TelephonyRig::create(context.program_folder, false);
-  if (!made.rig) {
-    context.streams.err << "orvexa lines: " << made.error << '\n';
-    return kExitBadArguments;
-  }
-  telephony::TelephonyRig& rig = *made.rig;
-  sip::SipLines sip_lines = sip::attach_sip_lines(rig, context.program_folder);
-  for (const auto& problem : sip_lines.errors) context.streams.err << problem << '\n';
+  const auto program = assemble(context, assembly::ClockKind::Steady);
+  if (program->config_refused()) return kExitBadArguments;
+  assembly::ProgramAssembly& rig = *program;
   components::KDPhone phone(rig.loop(), rig.lines());
   const int count = phone.NumberOfLines();
   context.streams.out
@@ -74,22 +68,16 @@ int ListLines(CliContext& context, bool phones) {
     phone.GetLineName(i, name);
     phone.GetAddressName(i, 0, address);
     const int probe = phone.GetLineCaps(i, word);
-    std::string wave_in = "-", wave_out = "-", registration = "-";
+    std::string wave_in = "-", wave_out = "-";
     auto provider = rig.lines().provider_of(static_cast<telephony::DWORD>(i));
-    const bool is_sip = provider && sip_lines.provider && provider->first == sip_lines.provider.get();
     if (phone.LineActive(i, true) == 0) {
       wave_in = WaveName(rig.audio(), phone.WaveRecID(), false);
       wave_out = WaveName(rig.audio(), phone.WavePlayID(), true);
-      if (is_sip) {
-        // The line registers when it opens; wait a bounded moment for the registrar's answer.
-        auto answered = [&] {
-          return sip::registration_text(*sip_lines.provider, provider->second) != "registering";
-        };
-        rig.loop().run_until(answered, std::chrono::seconds(5));
-      }
+      // A line that registers when it opens: wait a bounded moment for the registrar's answer.
+      rig.settle(static_cast<std::size_t>(i), std::chrono::seconds(5));
       phone.LineActive(i, false);
     }
-    if (is_sip) registration = sip::registration_text(*sip_lines.provider, provider->second);
+    const std::string registration = rig.device_state(static_cast<std::size_t>(i));
     std::ostringstream caps;
     caps << CapabilityWords(word) << " (0x" << std::hex << word << ")";
     if (probe != 0) caps << " probe error " << std::dec << probe;
@@ -99,7 +87,8 @@ int ListLines(CliContext& context, bool phones) {
                         << '\t' << wave_out << '\t' << registration << '\n';
   }
   if (phones) ListPhones(context.streams.out, rig.lines(), count);
-  return kExitDone;
+  // The lines that work are listed; a file with a broken line still fails the check.
+  return rig.problems().empty() ? kExitDone : kExitBadArguments;
 }
 
 }  // namespace

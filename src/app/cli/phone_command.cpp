@@ -5,7 +5,7 @@
 
 #include "app/cli/cli.h"
 #include "components/phone/kdphone.h"
-#include "platform/telephony/telephony_rig.h"
+#include "app/cli/assembled.h"
 
 namespace orvexa::cli {
 
@@ -45,12 +45,9 @@ using Operation = std::function<int(components::KDPhone&, const PhoneOptions&)>;
 int DrivePhone(CliContext& context, const PhoneOptions& options, const std::string& what,
                const Operation& operation) {
   std::ostream& err = context.streams.err;
-  telephony::RigResult made = telephony::TelephonyRig::create(context.program_folder, true);
-  if (!made.rig) {
-    err << "orvexa phone: " << made.error << '\n';
-    return kExitBadArguments;
-  }
-  telephony::TelephonyRig& rig = *made.rig;
+  const auto program = assemble(context, assembly::ClockKind::Steady);
+  if (program->config_refused()) return kExitBadArguments;
+  assembly::ProgramAssembly& rig = *program;
   components::KDPhone phone(rig.loop(), rig.lines());
   int refused = 0;
   phone.OnLineState = [&](components::KDPhone&, components::TLineState s, int code) {

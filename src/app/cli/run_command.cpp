@@ -2,7 +2,7 @@
 // goes to standard output as it is written, message boxes to standard error.
 #include <CLI/CLI.hpp>
 
-#include "app/campaign/headless_runner.h"
+#include "app/cli/headless_runner.h"
 #include "app/cli/cli.h"
 
 namespace orvexa::cli {

@@ -3,6 +3,7 @@
 #include <memory>
 #include <ostream>
 
+#include "app/assembly/line_configuration.h"
 #include "app/cli/cli.h"
 #include "platform/sip/registration_check.h"
 #include "platform/sip/sip_config.h"
@@ -14,9 +15,15 @@ namespace {
 constexpr std::chrono::seconds kCheckLimit{40};
 
 int sip_check(CliContext& context, int line_number) {
-  const auto file = context.program_folder / "orvexa.toml";
-  const sip::SipConfigResult config = sip::load_sip_lines(file);
-  // Line numbers count the [[line]] tables of the file from 0, as the line devices do.
+  const assembly::LineConfiguration lines = assembly::read_line_configuration(context.program_folder);
+  const auto& file = lines.file;
+  if (!lines.file_error.empty()) {
+    context.streams.err << lines.file_error << '\n';
+    return kExitBadArguments;
+  }
+  const sip::SipConfigResult config =
+      sip::read_sip_lines(lines.tables_of("sip"), file.string(), lines.password_exposed);
+  // Line numbers count the [[line]] tables of the file from 0.
   const int table_index = line_number + 1;
   bool broken = false;
   for (const auto& e : config.errors) {

@@ -9,10 +9,8 @@
 #include "app/cli/cli.h"
 #include "app/cli/wave_info.h"
 #include "components/voice/kd_voice.h"
-#include "platform/audio/system_devices.h"
-#include "platform/audio/virtual_device.h"
+#include "app/cli/assembled.h"
 #include "platform/audio/wave_file.h"
-#include "platform/host/program_folder.h"
 
 namespace orvexa::cli {
 
@@ -31,45 +29,28 @@ struct WaveOptions {
   bool virtual_device = false;
 };
 
-// Everything a voice component needs, on the real clock with the machine's devices, or (with
-// --virtual) on the manual clock with one virtual device each way.
+// Everything a voice component needs: the program's assembly on the real clock with the
+// machine's devices, or (with --virtual) on the manual clock with one virtual device each way.
 struct AudioRig {
-  explicit AudioRig(bool virtual_only)
-      : clock(virtual_only ? static_cast<messaging::Clock&>(manual) : steady),
-        loop(clock),
-        audio(loop),
-        settings(host::user_config_folder() / "settings.toml"),
-        box(std::cerr) {
-    if (virtual_only) {
-      speaker = std::make_shared<audio::VirtualPlaybackDevice>(loop, u"Virtual Speakers");
-      speaker->keep_heard(false);
-      mic = std::make_shared<audio::VirtualCaptureDevice>(loop, u"Virtual Microphone");
-      mic->set_tone(440, 8000);
-      audio.add_playback_device(speaker);
-      audio.add_capture_device(mic);
-    } else {
-      system = std::make_unique<audio::SystemAudio>();
-      system->add_devices(audio, loop);
-    }
-  }
+  AudioRig(CliContext& c, bool virtual_only)
+      : program(assemble(c, virtual_only ? assembly::ClockKind::Manual : assembly::ClockKind::Steady,
+                         virtual_only ? assembly::SoundDevices::Virtual
+                                      : assembly::SoundDevices::System)),
+        loop(program->loop()),
+        audio(program->audio()),
+        box(c.streams.err) {}
   ~AudioRig() { voice.reset(); }
   KDVoice& component() {
     if (!voice) voice = std::make_unique<KDVoice>(
-        loop, components::VoiceServices{audio, busy, box, &settings});
+        loop, components::VoiceServices{audio, busy, box, &program->settings()});
     return *voice;
   }
 
-  messaging::SteadyClock steady;
-  messaging::ManualClock manual;
-  messaging::Clock& clock;
-  std::unique_ptr<audio::SystemAudio> system;  // before the service, so devices close first
-  messaging::Loop loop;
-  audio::AudioService audio;
-  settings::SettingsStore settings;
+  std::unique_ptr<assembly::ProgramAssembly> program;
+  messaging::Loop& loop;
+  audio::AudioService& audio;
   host::NoBusyIndicator busy;
   host::StreamMessageBox box;
-  std::shared_ptr<audio::VirtualPlaybackDevice> speaker;
-  std::shared_ptr<audio::VirtualCaptureDevice> mic;
   std::unique_ptr<KDVoice> voice;
 };
 
@@ -95,7 +76,7 @@ std::string formats_of(audio::AudioService& audio, audio::Direction d, std::uint
 }
 
 int devices(CliContext& c, const WaveOptions& o) {
-  AudioRig rig(o.virtual_device);
+  AudioRig rig(c, o.virtual_device);
   for (const auto d : {audio::Direction::Playback, audio::Direction::Capture}) {
     const char* what = d == audio::Direction::Playback ? "playback" : "record";
     const auto list = rig.audio.devices(d);
@@ -118,7 +99,7 @@ int fail(CliContext& c, const char* what, KDVoice& v, int error) {
 }
 
 int play(CliContext& c, const WaveOptions& o) {
-  AudioRig rig(o.virtual_device);
+  AudioRig rig(c, o.virtual_device);
   KDVoice& v = rig.component();
   int done_at = -1, error = 0;
   v.OnSoundState = [&](KDVoice&, components::TSoundState s, int pos, int err) {
@@ -148,7 +129,7 @@ int record(CliContext& c, const WaveOptions& o) {
     c.streams.err << "orvexa wave record: --seconds must be above 0\n";
     return kExitBadArguments;
   }
-  AudioRig rig(o.virtual_device);
+  AudioRig rig(c, o.virtual_device);
   KDVoice& v = rig.component();
   v.SetFmtRecSamplesPerSec(o.rate);
   v.SetFmtRecBitsPerSample(o.bits);

@@ -8,14 +8,13 @@
 #include <csignal>
 #include <cstdlib>
 
-#include "app/campaign/contact_member_source.h"
-#include "app/campaign/phone_line.h"
-#include "app/campaign/voice_device.h"
+#include "app/campaign/adapters/contact_member_source.h"
+#include "app/campaign/adapters/phone_line.h"
+#include "app/campaign/adapters/voice_device.h"
 #include "app/main/gui_host.h"
 #include "app/main/page_dialogs.h"
 #include "app/main/screenshots.h"
-#include "platform/sip/sip_lines.h"
-#include "platform/telephony/telephony_rig.h"
+#include "app/assembly/program_assembly.h"
 #include "app/data/contact_store.h"
 #include "app/main/application_windows.h"
 #include "app/main/qt_loop_host.h"
@@ -41,15 +40,10 @@ int run_gui(int argc, char** argv, const std::filesystem::path& program_folder) 
   QApplication::setLayoutDirection(Qt::RightToLeft);
 
   QtOperatorDialogs dialogs;
-  // The lines of orvexa.toml (one simulated line without it) on the real clock.
-  auto made = telephony::TelephonyRig::create(program_folder, false);
-  if (!made.rig) {
-    dialogs.error_box("orvexa.toml: " + made.error);
-    made.rig = std::make_unique<telephony::TelephonyRig>(telephony::default_sim_config(), false);
-  }
-  telephony::TelephonyRig& rig = *made.rig;
-  sip::SipLines sip_lines = sip::attach_sip_lines(rig, program_folder);
-  for (const auto& problem : sip_lines.errors) dialogs.error_box(problem);
+  // The machine's sound devices and the lines of orvexa.toml (one simulated line without it, or
+  // when it is refused as a whole) on the real clock.
+  assembly::ProgramAssembly rig(program_folder, {},
+                                [&dialogs](const std::string& e) { dialogs.error_box(e); });
   messaging::Loop& loop = rig.loop();
   QtLoopHost host(loop);
 
@@ -59,7 +53,7 @@ int run_gui(int argc, char** argv, const std::filesystem::path& program_folder) 
   WaitCursor busy;
   QtComponentMessageBox component_box;
   campaign::PhoneLine line(loop, rig.lines(), busy);
-  campaign::VoiceDevice voice(loop, rig.audio(), busy, component_box);
+  campaign::VoiceDevice voice(loop, rig.audio(), busy, component_box, &rig.settings());
   QtFileChooser files;
   host::SystemShell shell;
 

@@ -241,19 +241,12 @@ bool parse_host_port(std::string_view text, HostPort& out) {
   return true;
 }
 
-SipConfigResult read_sip_lines(const toml::table& root, const std::string& file_name,
-                               bool password_exposed) {
+SipConfigResult read_sip_lines(const std::vector<telephony::LineTable>& tables,
+                               const std::string& file_name, bool password_exposed) {
   SipConfigResult result;
-  const toml::array* lines = root["line"].as_array();
-  if (lines == nullptr) return result;
-  int index = 0;
-  for (const toml::node& node : *lines) {
-    ++index;
-    const toml::table* t = node.as_table();
-    if (t == nullptr) continue;
-    const auto kind = (*t)["kind"].value<std::string>();
-    if (!kind || *kind != "sip") continue;
-    LineReader r(*t, index, file_name);
+  for (const telephony::LineTable& table : tables) {
+    const int index = table.index;
+    LineReader r(*table.table, index, file_name);
     auto line = read_line(r, index);
     if (line && password_exposed && !line->password.empty()) {
       r.fail("password", "is in a file that group or others can read; refusing this sip line "
@@ -266,20 +259,12 @@ SipConfigResult read_sip_lines(const toml::table& root, const std::string& file_
   return result;
 }
 
-SipConfigResult load_sip_lines(const std::filesystem::path& file) {
-  SipConfigResult result;
-  struct stat st {};
-  if (::stat(file.c_str(), &st) != 0) return result;
-  toml::table root;
-  try {
-    root = toml::parse_file(file.string());
-  } catch (const toml::parse_error& e) {
-    std::ostringstream s;
-    s << file.string() << ":" << e.source().begin.line << ": " << e.description();
-    result.errors.push_back({0, s.str()});
-    return result;
-  }
-  return read_sip_lines(root, file.string(), (st.st_mode & (S_IRGRP | S_IROTH)) != 0);
+SipConfigResult read_sip_lines(const toml::table& root, const std::string& file_name,
+                               bool password_exposed) {
+  std::vector<telephony::LineTable> sip;
+  for (telephony::LineTable& t : telephony::line_tables(root).tables)
+    if (t.kind == "sip") sip.push_back(std::move(t));
+  return read_sip_lines(sip, file_name, password_exposed);
 }
 
 }  // namespace orvexa::sip

@@ -1,6 +1,6 @@
 // The sip lines of orvexa.toml: `[[line]]` tables with kind = "sip", checked key by key.
 //
-//   SipConfigResult r = load_sip_lines(folder / "orvexa.toml");
+//   SipConfigResult r = read_sip_lines(config.tables_of("sip"), file_name, password_exposed);
 //   for (auto& e : r.errors) err << e.text << '\n';   // each names the file, the line and the key
 //   for (auto& line : r.lines) ...
 #pragma once
@@ -10,11 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace toml {
-inline namespace v3 {
-class table;
-}
-}  // namespace toml
+#include "platform/telephony/line_tables.h"
 
 namespace orvexa::sip {
 
@@ -55,13 +51,16 @@ struct SipConfigResult {
   std::vector<SipConfigError> errors;
 };
 
+// Reads the given [[line]] tables (those of kind "sip"). `password_exposed` is true when the
+// file can be read by group or others: its sip lines that hold a password are then refused.
+SipConfigResult read_sip_lines(const std::vector<telephony::LineTable>& tables,
+                               const std::string& file_name, bool password_exposed);
+
 // Reads the sip lines of an already parsed document. `password_exposed` is true when the file
 // can be read by group or others: its sip lines that hold a password are then refused.
 SipConfigResult read_sip_lines(const toml::table& root, const std::string& file_name,
                                bool password_exposed);
 
-// Reads and parses the file; a missing file has no sip lines and no errors.
-SipConfigResult load_sip_lines(const std::filesystem::path& file);
 
 // "host", "host:port", "[v6]:port", with an optional "sip:" prefix. False on anything else.
 bool parse_host_port(std::string_view text, HostPort& out);

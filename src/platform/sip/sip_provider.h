@@ -2,7 +2,7 @@
 // Signalling and media run on the provider's own SIP thread; everything the service sees
 // happens on the loop thread, in order.
 //
-//   SipProvider sip(loop, audio, load_sip_lines(folder / "orvexa.toml").lines);
+//   SipProvider sip(loop, audio, read_sip_lines(tables, file_name, exposed).lines);
 //   service.add_provider(sip);   // after the simulated lines
 #pragma once
 

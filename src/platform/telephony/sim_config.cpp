@@ -7,6 +7,7 @@
 #include <toml++/toml.h>
 
 #include "platform/telephony/dial_string.h"
+#include "platform/telephony/line_tables.h"
 
 namespace orvexa::telephony {
 
@@ -313,6 +314,52 @@ SimConfig default_sim_config() {
   return config;
 }
 
+SimReadResult read_sim_config(const toml::table& root, const std::vector<LineTable>& lines,
+                              const std::filesystem::path& folder) {
+  SimReadResult out;
+  SimConfig config;
+  Reader top{"top level", ""};
+  if (!top.only_keys(root, {"timing", "line", "far_end", "default_far_end", "sip"}))
+    return out.whole_file(top.error);
+  if (const toml::node* n = root.get("timing")) {
+    Reader r{"[timing]", ""};
+    if (!n->as_table()) return out.whole_file("[timing]: must be a table");
+    if (!read_timing(r, *n->as_table(), config.timing)) return out.whole_file(r.error);
+  }
+  for (const LineTable& table : lines) {
+    SimLine line;
+    line.name = "Simulated line " + std::to_string(config.lines.size() + 1);
+    Reader r{line_where(table), "", folder};
+    if (!read_line(r, *table.table, line)) {
+      out.line_errors.push_back({table.index, r.error});
+      continue;
+    }
+    config.lines.push_back(std::move(line));
+  }
+  if (!root.get("line")) config.lines = default_sim_config().lines;
+  if (const toml::node* n = root.get("far_end")) {
+    const toml::array* list = n->as_array();
+    if (!list) return out.whole_file("far_end: must be a list of [[far_end]] tables");
+    for (const toml::node& item : *list) {
+      const std::string where = "far_end " + std::to_string(config.far_ends.size() + 1);
+      const toml::table* t = item.as_table();
+      if (!t) return out.whole_file(where + ": must be a [[far_end]] table");
+      Reader r{where, ""};
+      FarEnd f;
+      if (!read_far_end(r, *t, f, true)) return out.whole_file(r.error);
+      config.far_ends.push_back(std::move(f));
+    }
+  }
+  if (const toml::node* n = root.get("default_far_end")) {
+    Reader r{"[default_far_end]", ""};
+    if (!n->as_table()) return out.whole_file("[default_far_end]: must be a table");
+    if (!read_far_end(r, *n->as_table(), config.default_far_end, false))
+      return out.whole_file(r.error);
+  }
+  out.config = std::move(config);
+  return out;
+}
+
 SimConfigResult parse_sim_config(std::string_view text, const std::filesystem::path& folder) {
   toml::table root;
   try {
@@ -322,69 +369,20 @@ SimConfigResult parse_sim_config(std::string_view text, const std::filesystem::p
     out << "line " << e.source().begin.line << " of the file: " << e.description();
     return {std::nullopt, out.str()};
   }
-  SimConfig config;
-  Reader top{"top level", ""};
-  if (!top.only_keys(root, {"timing", "line", "far_end", "default_far_end", "sip"}))
-    return {std::nullopt, top.error};
-  if (const toml::node* n = root.get("timing")) {
-    Reader r{"[timing]", ""};
-    if (!n->as_table()) return {std::nullopt, "[timing]: must be a table"};
-    if (!read_timing(r, *n->as_table(), config.timing)) return {std::nullopt, r.error};
+  LineTablesResult tables = line_tables(root);
+  if (!tables.error.empty()) return {std::nullopt, tables.error};
+  if (!tables.line_errors.empty()) return {std::nullopt, tables.line_errors.front().text};
+  std::vector<LineTable> sim;
+  for (const LineTable& t : tables.tables) {
+    if (t.kind == "sip") continue;  // served by the SIP provider
+    if (t.kind != "sim")
+      return {std::nullopt, line_where(t) + ": key 'kind': must be \"sim\" or \"sip\""};
+    sim.push_back(t);
   }
-  if (const toml::node* n = root.get("line")) {
-    const toml::array* lines = n->as_array();
-    if (!lines) return {std::nullopt, "line: must be a list of [[line]] tables"};
-    int table = 0;
-    for (const toml::node& item : *lines) {
-      const toml::table* t = item.as_table();
-      const std::string index = "line " + std::to_string(++table);
-      if (!t) return {std::nullopt, index + ": must be a [[line]] table"};
-      SimLine line;
-      line.name = "Simulated line " + std::to_string(config.lines.size() + 1);
-      Reader r{index, "", folder};
-      if (const toml::node* name = t->get("name"))
-        if (auto v = name->value_exact<std::string>()) r.where += " (\"" + *v + "\")";
-      std::string kind = "sim";
-      if (!r.text(*t, "kind", kind)) return {std::nullopt, r.error};
-      if (kind == "sip") continue;  // served by the SIP provider
-      if (kind != "sim") return {std::nullopt, r.where + ": key 'kind': must be \"sim\" or \"sip\""};
-      if (!read_line(r, *t, line)) return {std::nullopt, r.error};
-      config.lines.push_back(std::move(line));
-    }
-  }
-  if (!root.get("line")) config.lines = default_sim_config().lines;
-  if (const toml::node* n = root.get("far_end")) {
-    const toml::array* list = n->as_array();
-    if (!list) return {std::nullopt, "far_end: must be a list of [[far_end]] tables"};
-    for (const toml::node& item : *list) {
-      const std::string where = "far_end " + std::to_string(config.far_ends.size() + 1);
-      const toml::table* t = item.as_table();
-      if (!t) return {std::nullopt, where + ": must be a [[far_end]] table"};
-      Reader r{where, ""};
-      FarEnd f;
-      if (!read_far_end(r, *t, f, true)) return {std::nullopt, r.error};
-      config.far_ends.push_back(std::move(f));
-    }
-  }
-  if (const toml::node* n = root.get("default_far_end")) {
-    Reader r{"[default_far_end]", ""};
-    if (!n->as_table()) return {std::nullopt, "[default_far_end]: must be a table"};
-    if (!read_far_end(r, *n->as_table(), config.default_far_end, false))
-      return {std::nullopt, r.error};
-  }
-  return {std::move(config), ""};
-}
-
-SimConfigResult load_sim_config(const std::filesystem::path& file) {
-  std::error_code ec;
-  if (!std::filesystem::exists(file, ec)) return {default_sim_config(), ""};
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return {std::nullopt, file.string() + ": cannot be read"};
-  std::ostringstream text;
-  text << in.rdbuf();
-  SimConfigResult result = parse_sim_config(text.str(), file.parent_path());
-  if (!result.error.empty()) result.error = file.filename().string() + ": " + result.error;
-  return result;
+  SimReadResult read = read_sim_config(root, sim, folder);
+  if (!read.error.empty()) return {std::nullopt, read.error};
+  if (!read.line_errors.empty()) return {std::nullopt, read.line_errors.front().text};
+  return {std::move(read.config), ""};
 }
 
 }  // namespace orvexa::telephony

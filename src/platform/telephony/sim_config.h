@@ -30,6 +30,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/telephony/line_tables.h"
 #include "platform/telephony/sim_media.h"
 
 namespace orvexa::telephony {
@@ -108,11 +109,27 @@ struct SimConfigResult {
   std::string error;  // "line 2 (\"Office\"): key 'ring_timeout': must be a positive integer"
 };
 
-// Relative file names (hold music) are found in `folder`.
+struct SimReadResult {
+  std::optional<SimConfig> config;   // unset when the file as a whole is wrong
+  std::string error;                 // [timing], [[far_end]], ...: the whole file is refused
+  std::vector<LineError> line_errors;  // lines left out; the others work
+
+  SimReadResult& whole_file(std::string text) {
+    config.reset();
+    error = std::move(text);
+    return *this;
+  }
+};
+
+// Reads the simulated provider's part of a parsed orvexa.toml: the top-level tables and the
+// given [[line]] tables. Without any [[line]] in the file there is one default line.
+SimReadResult read_sim_config(const toml::table& root, const std::vector<LineTable>& lines,
+                              const std::filesystem::path& folder);
+
+// Parses a whole file's text: a line of another kind than "sim" or "sip", or any broken line,
+// refuses the file. Relative file names (hold music) are found in `folder`.
 SimConfigResult parse_sim_config(std::string_view toml_text,
                                  const std::filesystem::path& folder = {});
-// A missing file is the default configuration.
-SimConfigResult load_sim_config(const std::filesystem::path& file);
 
 std::string_view outcome_name(FarEndOutcome outcome);
 

@@ -2,7 +2,7 @@
 // and a record of every call (what its far end pressed and heard, and when). The sound a far
 // end heard is measured; the sound itself is kept only when asked for, within a byte budget.
 //
-//   SimProvider sim(loop, load_sim_config(folder / "orvexa.toml").config.value());
+//   SimProvider sim(loop, parse_sim_config(text, folder).config.value());
 //   service.add_provider(sim);
 //   sim.keep_audio_up_to(4 << 20);   // tests that look at the sound itself
 //   ... sim.call_record(1)->heard_seconds ...

@@ -2,12 +2,6 @@
 
 namespace orvexa::telephony {
 
-RigResult TelephonyRig::create(const std::filesystem::path& program_folder, bool manual_clock) {
-  SimConfigResult loaded = load_sim_config(program_folder / "orvexa.toml");
-  if (!loaded.config) return {nullptr, loaded.error};
-  return {std::make_unique<TelephonyRig>(std::move(*loaded.config), manual_clock), ""};
-}
-
 TelephonyRig::TelephonyRig(SimConfig config, bool manual_clock) {
   if (manual_clock) {
     auto manual = std::make_unique<messaging::ManualClock>();

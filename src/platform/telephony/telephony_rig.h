@@ -1,11 +1,10 @@
-// The standard set-up of the telephony side, for the program entry, the headless runner and
-// tests: one loop on a chosen clock, the audio service, and the line service with the simulated
-// provider described by orvexa.toml in the program folder (one default line without the file).
+// The telephony side alone, for tests and benchmarks: one loop on a chosen clock, the audio
+// service, and the line service with the simulated provider of a configuration at hand. (The
+// program itself is put together by app/assembly.)
 //
-//   RigResult made = TelephonyRig::create(folder, /*manual_clock=*/true);
-//   if (!made.rig) { err << made.error; return 2; }
-//   KDPhone phone(made.rig->loop(), made.rig->lines());
-//   ... made.rig->sim().call_record(1)->heard ...
+//   TelephonyRig rig(parse_sim_config(text).config.value(), /*manual_clock=*/true);
+//   KDPhone phone(rig.loop(), rig.lines());
+//   ... rig.sim().call_record(1)->heard_seconds ...
 #pragma once
 
 #include <filesystem>
@@ -23,15 +22,8 @@ namespace orvexa::telephony {
 
 class TelephonyRig;
 
-struct RigResult {
-  std::unique_ptr<TelephonyRig> rig;
-  std::string error;  // names the file, the line and the key
-};
-
 class TelephonyRig {
  public:
-  static RigResult create(const std::filesystem::path& program_folder, bool manual_clock);
-  // From a configuration already at hand (tests).
   TelephonyRig(SimConfig config, bool manual_clock);
   ~TelephonyRig();
   TelephonyRig(const TelephonyRig&) = delete;

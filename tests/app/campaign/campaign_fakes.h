@@ -233,6 +233,11 @@ class FakeVoice final : public VoicePort {
     if (prep) prep->on_sound_state(e);
   }
   std::string error_text(int error) override { return "wave error " + std::to_string(error); }
+  bool only_line_audio = false;  // the machine has no capture device of its own
+  std::optional<int> message_capture_device(int device) override {
+    if (only_line_audio) return std::nullopt;
+    return device;
+  }
 
   int heard(const std::string& number, const std::string& file) const {
     int n = 0;

@@ -6,7 +6,7 @@
 #include <QSqlQuery>
 
 #include "app/campaign/campaign_texts.h"
-#include "app/campaign/contact_member_source.h"
+#include "app/campaign/adapters/contact_member_source.h"
 #include "campaign_fakes.h"
 
 namespace orvexa::campaign {

@@ -43,12 +43,14 @@ TEST(MessagePreparation, RecordingReplacesTheMessageOnlyWhenTheTakeEndedWell) {
     std::string take;         // what reached the temporary file
     bool replaced;
     bool rec_failed_logged;
+    bool only_line_audio = false;  // no capture device but a line's
   };
   const Case cases[] = {
       {"good take", 0, false, kNewTake, true, false},
       {"no input device", 11, false, kNewTake, false, true},
       {"device error mid-take", 0, true, kNewTake, false, true},
       {"nothing recorded", 0, false, "", false, true},
+      {"only a line's audio", 0, false, kNewTake, false, true, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -57,8 +59,13 @@ TEST(MessagePreparation, RecordingReplacesTheMessageOnlyWhenTheTakeEndedWell) {
     rig.write(first, kOldTake);
     rig.paths.opening = first.string();
     rig.voice.rec_result = c.rec_result;
-    rig.prep->record(MessageRow::Opening);
-    if (c.rec_result == 0) {
+    rig.voice.only_line_audio = c.only_line_audio;
+    const bool began = rig.prep->record(MessageRow::Opening);
+    EXPECT_EQ(began, c.rec_result == 0 && !c.only_line_audio);
+    if (c.only_line_audio) {
+      EXPECT_TRUE(rig.voice.recordings.empty()) << "never opens a line's audio";
+    }
+    if (began) {
       EXPECT_EQ(rig.prep->buttons(), MessageButtons::OnlyOpeningStop);
       EXPECT_NE(rig.voice.recordings.back(), first.string()) << "records beside, not over";
       rig.write(rig.voice.recordings.back(), c.take);

@@ -64,8 +64,11 @@ TEST_F(WaveCommand, InfoTellsTheFormatOrOneLineOfError) {
 TEST_F(WaveCommand, PlayAndRecordOnVirtualDevices) {
   CliRun r = orvexa({"wave", "devices", "--virtual"});
   EXPECT_EQ(r.code, kExitDone);
-  EXPECT_NE(r.out.find("playback 0\tvirtual\tVirtual Speakers\t"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("record 0\tvirtual\tVirtual Microphone\t"), std::string::npos) << r.out;
+  // The lines' audio comes first, as in every entry point; the preferred device passes it over.
+  EXPECT_NE(r.out.find("playback 0\tline\tSimulated line 1 Modem wave/out\t"), std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("playback 1\tvirtual\tVirtual Speakers\t"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("record 1\tvirtual\tVirtual Microphone\t"), std::string::npos) << r.out;
 
   r = orvexa({"wave", "play", good, "--virtual"});
   EXPECT_EQ(r.code, kExitDone) << r.err;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/campaign/headless_runner.h"
+#include "app/cli/headless_runner.h"
 
 namespace orvexa::sip::testing {
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "app/campaign/campaign_texts.h"
-#include "app/campaign/headless_runner.h"
+#include "app/cli/headless_runner.h"
 #include "campaign_folder.h"
 #include "sipp_process.h"
 

@@ -123,26 +123,5 @@ TEST(SipConfig, ReadableFileRefusesOnlySipLinesWithAPassword) {
   EXPECT_NE(r.errors[0].text.find("line 1"), std::string::npos) << r.errors[0].text;
 }
 
-TEST(SipConfig, LoadChecksTheFileMode) {
-  const auto path = std::filesystem::path(testing::TempDir()) / "sip_mode.toml";
-  { std::ofstream(path) << kFull; }
-  ::chmod(path.c_str(), 0644);
-  auto r = load_sip_lines(path);
-  EXPECT_TRUE(r.lines.empty());
-  ASSERT_EQ(r.errors.size(), 1u);
-  EXPECT_NE(r.errors[0].text.find("chmod 600 " + path.string()), std::string::npos);
-  ::chmod(path.c_str(), 0600);
-  r = load_sip_lines(path);
-  EXPECT_EQ(r.lines.size(), 1u);
-  EXPECT_TRUE(r.errors.empty());
-  { std::ofstream(path) << "[[line]\nkind="; }
-  r = load_sip_lines(path);
-  ASSERT_EQ(r.errors.size(), 1u);
-  EXPECT_NE(r.errors[0].text.find(path.string() + ":1"), std::string::npos) << r.errors[0].text;
-  std::filesystem::remove(path);
-  r = load_sip_lines(path);
-  EXPECT_TRUE(r.errors.empty() && r.lines.empty());
-}
-
 }  // namespace
 }  // namespace orvexa::sip

@@ -8,7 +8,7 @@
 
 #include "app/campaign/campaign_texts.h"
 #include "app/campaign/code_page_1256.h"
-#include "app/campaign/headless_runner.h"
+#include "app/cli/headless_runner.h"
 #include "app/data/contact_store.h"
 #include "message_files.h"
 

@@ -1,4 +1,4 @@
-#include "app/campaign/contact_member_source.h"
+#include "app/campaign/adapters/contact_member_source.h"
 
 #include "app/data/solar_date.h"
 

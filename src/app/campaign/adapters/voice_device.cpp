@@ -1,6 +1,8 @@
-#include "app/campaign/voice_device.h"
+#include "app/campaign/adapters/voice_device.h"
 
+#include "components/voice/kd_common.h"
 #include "components/voice/kd_voice.h"
+#include "platform/audio/audio_service.h"
 #include "platform/telephony/var_struct.h"
 
 namespace orvexa::campaign {
@@ -21,8 +23,12 @@ SoundEvent sound_event_of(TSoundState state) {
 }  // namespace
 
 VoiceDevice::VoiceDevice(messaging::Loop& loop, audio::AudioService& audio, host::BusyIndicator& busy,
-                         host::ComponentMessageBox& message_box)
-    : voice_(std::make_unique<KDVoice>(loop, VoiceServices{audio, busy, message_box})) {
+                         host::ComponentMessageBox& message_box,
+                         const settings::SettingsStore* sound_settings)
+    : audio_(audio),
+      sound_settings_(sound_settings),
+      voice_(std::make_unique<KDVoice>(loop,
+                                       VoiceServices{audio, busy, message_box, sound_settings})) {
   voice_->SetAutoRepeat(false);
   voice_->SetEnableVUMeter(false);
   voice_->SetFmtRecSamplesPerSec(8000);
@@ -50,5 +56,16 @@ int VoiceDevice::rec(int device, const std::string& file) {
 }
 void VoiceDevice::rec_stop() { voice_->RecStop(); }
 std::string VoiceDevice::error_text(int error) { return voice_->GetErrorText(error); }
+
+std::optional<int> VoiceDevice::message_capture_device(int device) {
+  const int count = voice_->RecNumberOfDevs();
+  // The component's own rule for -1, so that the device checked is the one it will open.
+  if (device == -1 && PreferredDevice({audio_, sound_settings_}, DeviceKindDir::Capture, count,
+                                      true, device) != err::kNone)
+    return std::nullopt;
+  for (const audio::DeviceListing& d : audio_.devices(audio::Direction::Capture))
+    if (static_cast<int>(d.number) == device && d.kind != audio::DeviceKind::Line) return device;
+  return std::nullopt;
+}
 
 }  // namespace orvexa::campaign

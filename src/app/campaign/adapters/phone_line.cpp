@@ -1,4 +1,4 @@
-#include "app/campaign/phone_line.h"
+#include "app/campaign/adapters/phone_line.h"
 
 #include "components/phone/kdphone.h"
 #include "platform/telephony/var_struct.h"

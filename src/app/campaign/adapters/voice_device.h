@@ -15,13 +15,18 @@ class AudioService;
 namespace orvexa::components {
 class KDVoice;
 }
+namespace orvexa::settings {
+class SettingsStore;
+}
 
 namespace orvexa::campaign {
 
 class VoiceDevice final : public VoicePort {
  public:
+  // `sound_settings`: the user's choice of preferred devices; null: the first that is no modem.
   VoiceDevice(messaging::Loop& loop, audio::AudioService& audio, host::BusyIndicator& busy,
-              host::ComponentMessageBox& message_box);
+              host::ComponentMessageBox& message_box,
+              const settings::SettingsStore* sound_settings = nullptr);
   ~VoiceDevice() override;
 
   void bind(std::function<void(SoundEvent, int error)> sound_state);
@@ -32,8 +37,11 @@ class VoiceDevice final : public VoicePort {
   int rec(int device, const std::string& file) override;
   void rec_stop() override;
   std::string error_text(int error) override;
+  std::optional<int> message_capture_device(int device) override;
 
  private:
+  audio::AudioService& audio_;
+  const settings::SettingsStore* sound_settings_;
   std::unique_ptr<components::KDVoice> voice_;
 };
 

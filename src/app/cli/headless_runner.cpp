@@ -1,34 +1,24 @@
-#include "app/campaign/headless_runner.h"
+#include "app/cli/headless_runner.h"
 
 #include <ctime>
 #include <functional>
 #include <ostream>
 
 #include "app/campaign/campaign_texts.h"
-#include "app/campaign/phone_line.h"
-#include "app/campaign/voice_device.h"
-#include "app/campaign/contact_member_source.h"
+#include "app/campaign/adapters/phone_line.h"
+#include "app/campaign/adapters/voice_device.h"
+#include "app/campaign/adapters/contact_member_source.h"
 #include "app/campaign/message_preparation.h"
 #include "app/data/contact_store.h"
 #include "app/data/solar_date.h"
-#include "platform/sip/sip_lines.h"
-#include "platform/telephony/telephony_rig.h"
+#include "app/assembly/program_assembly.h"
+#include "app/cli/stream_dialogs.h"
 
 namespace orvexa::campaign {
 
 namespace {
 
 std::string two(int v) { return (v < 10 ? "0" : "") + std::to_string(v); }
-
-class StreamDialogs final : public OperatorDialogs {
- public:
-  explicit StreamDialogs(std::ostream& err) : err_(err) {}
-  void message_box(std::string_view text) override { err_ << text << '\n'; }
-  void error_box(std::string_view text) override { err_ << text << '\n'; }
-
- private:
-  std::ostream& err_;
-};
 
 // The window's status bar, as text from the loop's calendar time.
 class StreamView final : public CampaignView {
@@ -81,15 +71,11 @@ std::string summary_line(const CallTally& t) {
 
 int run_headless_campaign(const std::filesystem::path& folder, const HeadlessOptions& options,
                           std::ostream& out, std::ostream& err, host::Shell& shell) {
-  auto made = telephony::TelephonyRig::create(folder, options.fast);
-  if (!made.rig) {
-    err << "orvexa.toml: " << made.error << '\n';
-    return 1;
-  }
-  auto& rig = *made.rig;
-  // Real lines join after the simulated ones; they live as long as the rig.
-  sip::SipLines sip_lines = sip::attach_sip_lines(rig, folder);
-  for (const auto& problem : sip_lines.errors) err << problem << '\n';
+  assembly::AssemblyOptions assembly_options;
+  assembly_options.clock = options.fast ? assembly::ClockKind::Manual : assembly::ClockKind::Steady;
+  assembly::ProgramAssembly rig(folder, std::move(assembly_options),
+                                [&err](const std::string& e) { err << e << '\n'; });
+  if (rig.config_refused()) return 1;
   if (options.now) {
     auto start = parse_local_time(*options.now);
     if (!start) {
@@ -111,7 +97,7 @@ int run_headless_campaign(const std::filesystem::path& folder, const HeadlessOpt
   host::NoBusyIndicator busy;
   host::StreamMessageBox component_box(err);
   PhoneLine line(rig.loop(), rig.lines(), busy);
-  VoiceDevice voice_port(rig.loop(), rig.audio(), busy, component_box);
+  VoiceDevice voice_port(rig.loop(), rig.audio(), busy, component_box, &rig.settings());
   ContactMemberSource members(store, rig.clock());
   StatusLog log;
   log.on_append([&out](const std::string& l) { out << l << '\n' << std::flush; });
@@ -124,7 +110,7 @@ int run_headless_campaign(const std::filesystem::path& folder, const HeadlessOpt
     }
   };
   view.on_close = write_reports;
-  StreamDialogs dialogs(err);
+  cli::StreamDialogs dialogs(err);
   MessagePaths paths;
   PreCallSettings settings = options.settings;
   CampaignEngine engine(rig.loop(), {line, voice_port, members, log, view, dialogs, shell, settings, paths});

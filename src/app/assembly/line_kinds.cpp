@@ -1,0 +1,85 @@
+#include "app/assembly/line_kinds.h"
+
+#include "platform/sip/sip_config.h"
+#include "platform/sip/sip_provider.h"
+#include "platform/telephony/sim_audio.h"
+#include "platform/telephony/sim_config.h"
+#include "platform/telephony/sim_provider.h"
+
+namespace orvexa::assembly {
+
+namespace {
+
+class SimLines final : public LineKind {
+ public:
+  SimLines(const LineKindContext& context, telephony::SimConfig config)
+      : sim_(context.loop, std::move(config)) {
+    for (std::size_t i = 0; i < sim_.device_count(); ++i)
+      sim_.attach_audio(i, std::make_unique<telephony::SimAudioDevices>(context.audio,
+                                                                       sim_.device(i).name));
+  }
+  telephony::LineProvider& provider() override { return sim_; }
+
+ private:
+  telephony::SimProvider sim_;
+};
+
+class SipLines final : public LineKind {
+ public:
+  SipLines(const LineKindContext& context, std::vector<sip::SipLineConfig> lines)
+      : sip_(context.loop, context.audio, std::move(lines)) {}
+  telephony::LineProvider& provider() override { return sip_; }
+  std::string device_state(std::size_t device) const override {
+    return sip::describe(sip_.registration(device));
+  }
+  void settle(messaging::Loop& loop, std::size_t device, messaging::Duration limit) override {
+    loop.run_until([&] { return device_state(device) != "registering"; }, limit);
+  }
+
+ private:
+  sip::SipProvider sip_;
+};
+
+MadeLines make_sim(const LineKindContext& context, const std::vector<telephony::LineTable>& tables) {
+  MadeLines made;
+  telephony::SimReadResult read =
+      telephony::read_sim_config(*context.config.root, tables, context.config.file.parent_path());
+  const std::string name = context.config.file.filename().string() + ": ";
+  for (auto& e : read.line_errors) made.line_errors.push_back(name + e.text);
+  if (!read.config) {
+    made.file_error = name + read.error;
+    return made;
+  }
+  if (!read.config->lines.empty())
+    made.lines = std::make_unique<SimLines>(context, std::move(*read.config));
+  return made;
+}
+
+MadeLines make_sip(const LineKindContext& context, const std::vector<telephony::LineTable>& tables) {
+  MadeLines made;
+  if (tables.empty()) return made;
+  sip::SipConfigResult read =
+      sip::read_sip_lines(tables, context.config.file.string(), context.config.password_exposed);
+  for (auto& e : read.errors) made.line_errors.push_back(std::move(e.text));
+  if (read.lines.empty()) return made;
+  if (!context.real_time) {
+    made.line_errors.push_back("sip lines are left out with --fast: they need real time");
+    return made;
+  }
+  made.lines = std::make_unique<SipLines>(context, std::move(read.lines));
+  return made;
+}
+
+}  // namespace
+
+std::vector<LineKindEntry> standard_line_kinds() {
+  return {{"sim", make_sim}, {"sip", make_sip}};
+}
+
+MadeLines make_default_sim_lines(const LineKindContext& context) {
+  MadeLines made;
+  made.lines = std::make_unique<SimLines>(context, telephony::default_sim_config());
+  return made;
+}
+
+}  // namespace orvexa::assembly
