@@ -4,9 +4,12 @@
 
 #include <filesystem>
 #include <functional>
+#include <random>
+#include <sstream>
 #include <fstream>
 
 #include "app/assembly/line_configuration.h"
+#include "line_configuration_harness.h"
 #include "platform/sip/sip_config.h"
 
 namespace orvexa::assembly {
@@ -80,6 +83,36 @@ TEST(LineConfiguration, SortsTheLinesByKindInFileOrder) {
   ASSERT_EQ(config.tables_of("fax").size(), 1u);
   EXPECT_EQ(config.tables_of("fax")[0].index, 3);
   EXPECT_FALSE(parse_line_configuration("[timing]\n", "/x/orvexa.toml", false).has_line_key());
+}
+
+// The stored corpora of the line descriptions and random mutations of them, with sip lines
+// mixed in: every input is read or refused with messages, the invariants of the fuzz target hold.
+TEST(LineConfiguration, BoundedRandomInputsKeepTheFuzzInvariants) {
+  const char* source = std::getenv("ORVEXA_SOURCE_DIR");
+  const fs::path corpus = fs::path(source ? source : ".") / "fuzz/corpus/sim_config";
+  std::vector<std::string> seeds{kSip, std::string(kSip) + "[[line]]\nname = \"A\"\n"};
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(corpus, ec)) {
+    std::ifstream in(entry.path(), std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    seeds.push_back(text.str());
+  }
+  ASSERT_GT(seeds.size(), 10u) << corpus;
+  std::mt19937 random(11);
+  const std::string alphabet = "[]{}=\"\n ,.#-_0123456789abcdefghijklmnopqrstuvwxyz";
+  for (int round = 0; round < 3000; ++round) {
+    std::string text = seeds[random() % seeds.size()];
+    for (int e = 1 + static_cast<int>(random() % 6); e > 0 && !text.empty(); --e) {
+      const std::size_t at = random() % text.size();
+      switch (random() % 3) {
+        case 0: text[at] = alphabet[random() % alphabet.size()]; break;
+        case 1: text.erase(at, 1 + random() % 8); break;
+        default: text.insert(at, 1, alphabet[random() % alphabet.size()]);
+      }
+    }
+    EXPECT_TRUE(fuzz::read_line_configuration_text(text)) << text;
+  }
 }
 
 }  // namespace
