@@ -6,6 +6,7 @@
 #include "app/cli/cli.h"
 #include "components/phone/kdphone.h"
 #include "app/cli/assembled.h"
+#include "platform/host/utf.h"
 
 namespace orvexa::cli {
 
@@ -34,7 +35,7 @@ std::string WaveName(audio::AudioService& audio, int device, bool output) {
   const auto r = output ? audio.waveOutGetDevCaps(static_cast<std::uint32_t>(device), &caps)
                         : audio.waveInGetDevCaps(static_cast<std::uint32_t>(device), &caps);
   if (r != 0) return std::to_string(device);
-  return std::to_string(device) + " \"" + telephony::narrow(caps.szPname) + "\"";
+  return std::to_string(device) + " \"" + host::to_utf8(caps.szPname) + "\"";
 }
 
 // Each line's phone device: its counts and present state, or "-" for a line without one.
@@ -81,9 +82,9 @@ int ListLines(CliContext& context, bool phones) {
     std::ostringstream caps;
     caps << CapabilityWords(word) << " (0x" << std::hex << word << ")";
     if (probe != 0) caps << " probe error " << std::dec << probe;
-    context.streams.out << i << '\t' << telephony::narrow(name) << '\t'
+    context.streams.out << i << '\t' << host::to_utf8(name) << '\t'
                         << (provider ? provider->first->name() : "?") << '\t'
-                        << telephony::narrow(address) << '\t' << caps.str() << '\t' << wave_in
+                        << host::to_utf8(address) << '\t' << caps.str() << '\t' << wave_in
                         << '\t' << wave_out << '\t' << registration << '\n';
   }
   if (phones) ListPhones(context.streams.out, rig.lines(), count);

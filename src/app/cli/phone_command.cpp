@@ -6,6 +6,7 @@
 #include "app/cli/cli.h"
 #include "components/phone/kdphone.h"
 #include "app/cli/assembled.h"
+#include "platform/host/utf.h"
 
 namespace orvexa::cli {
 
@@ -102,7 +103,7 @@ void register_phone_command(CLI::App& app, CommandSet& commands) {
   CLI::App* display = add("display", "Write text on the display from a row and column",
                           [](components::KDPhone& p, const PhoneOptions& o) {
                             return p.ExtPhoneSetDisplay(o.row, o.column,
-                                                        telephony::widen(o.text));
+                                                        host::to_utf16(o.text));
                           });
   display->add_option("TEXT", options->text, "Text (cut to the display)")->required();
   display->add_option("--row", options->row, "Row from 0");

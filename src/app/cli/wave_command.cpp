@@ -11,6 +11,7 @@
 #include "components/voice/kd_voice.h"
 #include "app/cli/assembled.h"
 #include "platform/audio/wave_file.h"
+#include "platform/host/utf.h"
 
 namespace orvexa::cli {
 
@@ -54,8 +55,6 @@ struct AudioRig {
   std::unique_ptr<KDVoice> voice;
 };
 
-std::string narrow(const std::u16string& s) { return audio::to_utf8(s); }
-
 std::string formats_of(audio::AudioService& audio, audio::Direction d, std::uint32_t n) {
   std::string out;
   for (const audio::DWORD rate : {8000u, 11025u, 16000u, 22050u, 44100u, 48000u}) {
@@ -83,7 +82,8 @@ int devices(CliContext& c, const WaveOptions& o) {
     if (list.empty()) c.streams.out << what << ": none\n";
     for (const auto& dev : list) {
       c.streams.out << what << ' ' << dev.number << '\t' << audio::kind_name(dev.kind) << '\t'
-                    << narrow(dev.name) << '\t' << formats_of(rig.audio, d, dev.number) << '\n';
+                    << host::to_utf8(dev.name) << '\t' << formats_of(rig.audio, d, dev.number)
+                    << '\n';
     }
   }
   return kExitDone;
@@ -107,7 +107,7 @@ int play(CliContext& c, const WaveOptions& o) {
     if (s == components::ssError) error = err;
   };
   int size = 0, rate = 0, bits = 0, channels = 0;
-  const std::u16string name = audio::to_utf16(o.file);
+  const std::u16string name = host::to_utf16(o.file);
   if (int e = v.ValidateFile(name, size, rate, bits, channels); e != 0) return fail(c, "play", v, e);
   if (int e = v.Play(o.device, name, 0, -1); e != 0) return fail(c, "play", v, e);
   const auto limit = std::chrono::milliseconds(static_cast<std::int64_t>(
@@ -139,7 +139,7 @@ int record(CliContext& c, const WaveOptions& o) {
     if (s == components::ssRecDone) done_at = pos;
     if (s == components::ssError) error = err;
   };
-  if (int e = v.Rec(o.device, audio::to_utf16(o.file)); e != 0) return fail(c, "record", v, e);
+  if (int e = v.Rec(o.device, host::to_utf16(o.file)); e != 0) return fail(c, "record", v, e);
   rig.loop.run_until([&] { return error != 0; },
                      std::chrono::milliseconds(static_cast<std::int64_t>(o.seconds * 1000)));
   v.RecStop();

@@ -83,7 +83,4 @@ MMRESULT mmioAscend(MmioFile* file, MMCKINFO* chunk, DWORD flags);
 MMRESULT mmioCreateChunk(MmioFile* file, MMCKINFO* chunk, DWORD flags);
 MMRESULT mmioClose(HMMIO& file);
 
-std::string to_utf8(std::u16string_view text);
-std::u16string to_utf16(std::string_view text);
-
 }  // namespace orvexa::audio

@@ -5,43 +5,11 @@
 #include "platform/sip/sip_account.h"
 #include "platform/sip/sip_call.h"
 #include "platform/sip/sip_provider_parts.h"
+#include "platform/host/utf.h"
 
 namespace orvexa::sip {
 
 using namespace telephony;
-
-namespace {
-
-std::u16string widen(const std::string& s) {
-  // Line names are UTF-8 and may be Persian; the audio service takes UTF-16.
-  std::u16string out;
-  for (std::size_t i = 0; i < s.size();) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    char32_t cp = c;
-    std::size_t n = 1;
-    if (c >= 0xF0 && i + 3 < s.size()) {
-      cp = ((c & 0x07u) << 18) | ((s[i + 1] & 0x3Fu) << 12) | ((s[i + 2] & 0x3Fu) << 6) | (s[i + 3] & 0x3Fu);
-      n = 4;
-    } else if (c >= 0xE0 && i + 2 < s.size()) {
-      cp = ((c & 0x0Fu) << 12) | ((s[i + 1] & 0x3Fu) << 6) | (s[i + 2] & 0x3Fu);
-      n = 3;
-    } else if (c >= 0xC0 && i + 1 < s.size()) {
-      cp = ((c & 0x1Fu) << 6) | (s[i + 1] & 0x3Fu);
-      n = 2;
-    }
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (cp >> 10));
-      out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(cp);
-    }
-    i += n;
-  }
-  return out;
-}
-
-}  // namespace
 
 SipProvider::SipProvider(messaging::Loop& loop, audio::AudioService& audio,
                          std::vector<SipLineConfig> lines, Options options)
@@ -52,7 +20,7 @@ SipProvider::SipProvider(messaging::Loop& loop, audio::AudioService& audio,
     line->description.name = config.name;
     line->description.address = config.user;
     line->description.caller_id_flags = LINECALLPARTYID_ADDRESS | LINECALLPARTYID_NAME;
-    const std::u16string base = widen(config.name) + u" Modem ";
+    const std::u16string base = host::to_utf16(config.name) + u" Modem ";
     line->playback = std::make_shared<SipLinePlayback>(base + u"wave/out", line->outbound);
     line->capture = std::make_shared<SipLineCapture>(base + u"wave/in");
     line->playback_id = audio_.add_playback_device(line->playback);

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "platform/host/utf.h"
 #include "platform/telephony/var_struct.h"
 
 namespace orvexa::telephony {
@@ -122,8 +123,9 @@ LONG LineService::lineGetDevCaps(HLINEAPP app, DWORD device, DWORD, DWORD, LINED
   clear_fixed(caps);
   VarWriter writer(caps, sizeof(LINEDEVCAPS));
   std::tie(caps->dwProviderInfoSize, caps->dwProviderInfoOffset) =
-      writer.append_text(widen(devices_[device].provider->name()), true);
-  std::tie(caps->dwLineNameSize, caps->dwLineNameOffset) = writer.append_text(widen(d->name), true);
+      writer.append_text(host::to_utf16(devices_[device].provider->name()), true);
+  std::tie(caps->dwLineNameSize, caps->dwLineNameOffset) =
+      writer.append_text(host::to_utf16(d->name), true);
   caps->dwPermanentLineID = device + 1;
   caps->dwStringFormat = STRINGFORMAT_UNICODE;
   caps->dwAddressModes = LINEADDRESSMODE_ADDRESSID;
@@ -149,7 +151,8 @@ LONG LineService::lineGetAddressCaps(HLINEAPP app, DWORD device, DWORD address, 
   if (caps->dwTotalSize < sizeof(LINEADDRESSCAPS)) return LINEERR_STRUCTURETOOSMALL;
   clear_fixed(caps);
   VarWriter writer(caps, sizeof(LINEADDRESSCAPS));
-  std::tie(caps->dwAddressSize, caps->dwAddressOffset) = writer.append_text(widen(d->address), true);
+  std::tie(caps->dwAddressSize, caps->dwAddressOffset) =
+      writer.append_text(host::to_utf16(d->address), true);
   caps->dwLineDeviceID = device;
   caps->dwCallerIDFlags = d->caller_id_flags;
   caps->dwCalledIDFlags = d->called_id_flags;

@@ -1,6 +1,7 @@
 // Calls: making, answering, dropping, call information, monitoring, and the providers' reports.
 #include <cstring>
 
+#include "platform/host/utf.h"
 #include "platform/telephony/dial_string.h"
 #include "platform/telephony/line_service.h"
 #include "platform/telephony/var_struct.h"
@@ -178,7 +179,7 @@ LONG LineService::lineGetCallInfo(HCALL call, LINECALLINFO* info) {
   VarWriter writer(info, sizeof(LINECALLINFO));
   auto text = [&](const std::string& s, DWORD& size, DWORD& offset) {
     if (s.empty()) return;
-    std::tie(size, offset) = writer.append_text(widen(s), true);
+    std::tie(size, offset) = writer.append_text(host::to_utf16(s), true);
   };
   text(details.caller_number, info->dwCallerIDSize, info->dwCallerIDOffset);
   text(details.caller_name, info->dwCallerIDNameSize, info->dwCallerIDNameOffset);

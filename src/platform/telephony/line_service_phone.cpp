@@ -1,6 +1,7 @@
 // The phone side: phone devices that providers put beside their lines, opened by handle, with
 // set requests answered by PHONE_REPLY and changes reported by PHONE_STATE (as far as the
 // handle's status-message mask asks for them).
+#include "platform/host/utf.h"
 #include "platform/telephony/line_service.h"
 #include "platform/telephony/var_struct.h"
 
@@ -71,9 +72,9 @@ LONG LineService::phoneGetDevCaps(HPHONEAPP app, DWORD device, DWORD, DWORD, PHO
   VarWriter writer(caps, sizeof(PHONECAPS));
   const Device& line = devices_[phones_[device].line_device];
   std::tie(caps->dwProviderInfoSize, caps->dwProviderInfoOffset) =
-      writer.append_text(widen(line.provider->name()), true);
+      writer.append_text(host::to_utf16(line.provider->name()), true);
   std::tie(caps->dwPhoneNameSize, caps->dwPhoneNameOffset) =
-      writer.append_text(widen(phone.name()), true);
+      writer.append_text(host::to_utf16(phone.name()), true);
   caps->dwPermanentPhoneID = device + 1;
   caps->dwStringFormat = STRINGFORMAT_UNICODE;
   caps->dwPhoneStates = kPhoneStates;

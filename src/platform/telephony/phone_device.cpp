@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 
+#include "platform/host/utf.h"
 #include "platform/telephony/var_struct.h"
 
 namespace orvexa::telephony {
@@ -134,7 +135,8 @@ std::string describe_phone(const PhoneDevice& phone) {
   hook("handset", phone.handset());
   hook("speaker", phone.speaker());
   for (DWORD row = 0; row < phone.counts().rows; ++row)
-    out += "; display " + std::to_string(row) + " \"" + narrow(phone.display_row(row)) + "\"";
+    out += "; display " + std::to_string(row) + " \"" + host::to_utf8(phone.display_row(row)) +
+           "\"";
   return out;
 }
 

@@ -1,15 +1,15 @@
 #include "platform/telephony/sim_audio.h"
 
-#include "platform/telephony/var_struct.h"
+#include "platform/host/utf.h"
 
 namespace orvexa::telephony {
 
 SimAudioDevices::SimAudioDevices(audio::AudioService& audio, const std::string& line_name)
     : audio_(audio),
       output_(std::make_shared<audio::VirtualPlaybackDevice>(
-          audio.loop(), widen(line_name) + u" Modem wave/out", audio::DeviceKind::Line)),
+          audio.loop(), host::to_utf16(line_name) + u" Modem wave/out", audio::DeviceKind::Line)),
       input_(std::make_shared<audio::VirtualCaptureDevice>(
-          audio.loop(), widen(line_name) + u" Modem wave/in", audio::DeviceKind::Line)) {
+          audio.loop(), host::to_utf16(line_name) + u" Modem wave/in", audio::DeviceKind::Line)) {
   // The call records keep what each far end heard; the device need not keep it twice.
   output_->keep_heard(false);
   output_id_ = audio_.add_playback_device(output_);

@@ -84,7 +84,4 @@ class VarWriter {
   std::size_t needed_;
 };
 
-std::u16string widen(std::string_view utf8);
-std::string narrow(std::u16string_view text);
-
 }  // namespace orvexa::telephony

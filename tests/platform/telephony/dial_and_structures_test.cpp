@@ -7,6 +7,7 @@
 #include <iterator>
 #include <random>
 
+#include "platform/host/utf.h"
 #include "platform/telephony/dial_string.h"
 #include "platform/telephony/var_struct.h"
 
@@ -78,10 +79,10 @@ TEST(VarStruct, TextEndsAtTheFirstZeroAndWideTextsDecode) {
   EXPECT_EQ(read_text(buffer.bytes(), sizeof(VARSTRING), buffer->dwStringSize,
                       buffer->dwStringOffset, true),
             u"رضا");
-  EXPECT_EQ(narrow(*read_text(buffer.bytes(), sizeof(VARSTRING), buffer->dwStringSize,
-                              buffer->dwStringOffset, true)),
+  EXPECT_EQ(host::to_utf8(*read_text(buffer.bytes(), sizeof(VARSTRING), buffer->dwStringSize,
+                                     buffer->dwStringOffset, true)),
             "رضا");
-  EXPECT_EQ(widen("رضا"), u"رضا");
+  EXPECT_EQ(host::to_utf16("رضا"), u"رضا");
 }
 
 // Random headers, sizes and offsets: the reader answers or refuses, and never reads outside

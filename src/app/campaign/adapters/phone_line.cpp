@@ -1,7 +1,7 @@
 #include "app/campaign/adapters/phone_line.h"
 
 #include "components/phone/kdphone.h"
-#include "platform/telephony/var_struct.h"
+#include "platform/host/utf.h"
 
 namespace orvexa::campaign {
 
@@ -61,7 +61,7 @@ int PhoneLine::line_caps(int device, int& caps) { return phone_->GetLineCaps(dev
 std::string PhoneLine::line_name(int device) {
   std::u16string name;
   if (phone_->GetLineName(device, name) != 0) return {};
-  return telephony::narrow(name);
+  return host::to_utf8(name);
 }
 
 }  // namespace orvexa::campaign

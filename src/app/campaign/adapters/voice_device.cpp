@@ -3,7 +3,7 @@
 #include "components/voice/kd_common.h"
 #include "components/voice/kd_voice.h"
 #include "platform/audio/audio_service.h"
-#include "platform/telephony/var_struct.h"
+#include "platform/host/utf.h"
 
 namespace orvexa::campaign {
 
@@ -48,11 +48,11 @@ void VoiceDevice::bind(std::function<void(SoundEvent, int)> sound_state) {
 }
 
 int VoiceDevice::play(int device, const std::string& file) {
-  return voice_->Play(device, telephony::widen(file), 0, -1);
+  return voice_->Play(device, host::to_utf16(file), 0, -1);
 }
 void VoiceDevice::play_stop() { voice_->PlayStop(); }
 int VoiceDevice::rec(int device, const std::string& file) {
-  return voice_->Rec(device, telephony::widen(file));
+  return voice_->Rec(device, host::to_utf16(file));
 }
 void VoiceDevice::rec_stop() { voice_->RecStop(); }
 std::string VoiceDevice::error_text(int error) { return voice_->GetErrorText(error); }
