@@ -41,5 +41,8 @@ function(orvexa_add_test name)
   if(T_GUI)
     list(APPEND env "QT_QPA_PLATFORM=offscreen")
   endif()
+  if(ORVEXA_TSAN)
+    list(APPEND env "TSAN_OPTIONS=halt_on_error=1 second_deadlock_stack=1")  # a race fails at once
+  endif()
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}" TIMEOUT 600)
 endfunction()
