@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -204,7 +205,7 @@ TEST(CallMediaPacing, SilenceTimeoutMayDestroyTheMediaFromItsOwnFrame) {
   FarEnd far;  // never answers
   MediaClock clock;
   std::unique_ptr<CallMedia> media;
-  bool gone = false;
+  std::atomic<bool> gone{false};  // set on the SIP thread, watched from this one
   sip.call([&] {
     MediaEvents events;
     // What a provider may do when the call ends; nothing of the handler is used afterwards,
