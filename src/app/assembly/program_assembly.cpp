@@ -38,11 +38,14 @@ ProgramAssembly::ProgramAssembly(const std::filesystem::path& program_folder,
   add_lines(options.kinds, errors);
 }
 
-// The service closes its lines at the providers before they and the audio go.
+// The service closes its lines at the providers before they and the audio go; the virtual devices
+// are windows of the loop, so they go before it.
 ProgramAssembly::~ProgramAssembly() {
   lines_.reset();
   kinds_.clear();
   audio_.reset();
+  speaker_.reset();
+  microphone_.reset();
   loop_.reset();
 }
 
