@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <sstream>
 
 #include "app/cli/cli.h"
@@ -48,12 +47,18 @@ class MessageCommand : public ::testing::Test {
     const CliOutcome o = run_cli(args, {out, err, in});
     return {o.exit_code, out.str(), err.str()};
   }
-  // The device number `wave devices` gives the named device, or -1.
+  // The number `wave devices` gives the first device of that direction and kind with that name
+  // (any name when empty), or -1. Rows read "record 2\tsystem\tname\tformats".
   int device_number(const std::string& direction, const std::string& kind, const std::string& name) {
-    const CliRun r = orvexa({"wave", "devices"});
-    const std::regex row(direction + " ([0-9]+)\t" + kind + "\t" + name + "\t");
-    std::smatch m;
-    return std::regex_search(r.out, m, row) ? std::stoi(m[1]) : -1;
+    std::istringstream rows(orvexa({"wave", "devices"}).out);
+    std::string word, number, row_kind, row_name;
+    std::string rest;
+    while (rows >> word >> number && std::getline(rows.ignore(1), row_kind, '\t') &&
+           std::getline(rows, row_name, '\t') && std::getline(rows, rest)) {
+      if (word == direction && row_kind == kind && (name.empty() || row_name == name))
+        return std::stoi(number);
+    }
+    return -1;
   }
   std::string read(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -67,7 +72,7 @@ TEST_F(MessageCommand, RecordsFromTheSystemCaptureDeviceAndPlaysItBack) {
   const int null_card = device_number("record", "system", "orvexanull");
   ASSERT_GE(null_card, 0) << "PortAudio must list ALSA's null card: " << orvexa({"wave", "devices"}).out;
   // Device -1 is the window's choice: the first capture device that is not a line's.
-  const int preferred_kind_system = device_number("record", "system", "[^\t]*");
+  const int preferred_kind_system = device_number("record", "system", "");
   CliRun r = orvexa({"message", "record", "opening", "--seconds", "0.5"});
   ASSERT_EQ(r.code, kExitDone) << r.err;
   EXPECT_NE(r.out.find("from device " + std::to_string(preferred_kind_system) + " "),
