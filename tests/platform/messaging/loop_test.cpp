@@ -298,10 +298,17 @@ TEST(LoopThreads, WakeHandlerReplacedAndClearedWhileOtherThreadsPost) {
   }
   for (auto& p : posters) p.join();
   loop.dispatch_pending();
-  loop.set_wake_handler({});
   EXPECT_EQ(ran, kThreads * kEach);
   EXPECT_EQ(late_calls.load(), 0);
-  EXPECT_GT(wakes.load(), 0);
+  // Whether a poster found a handler at all is up to the scheduler; after the churn the loop
+  // still wakes the host it has now, once, however many posts arrive.
+  std::atomic<int> final_wakes{0};
+  loop.set_wake_handler([&final_wakes] { ++final_wakes; });
+  loop.post([] {});
+  loop.post([] {});
+  EXPECT_EQ(final_wakes.load(), 1);
+  loop.set_wake_handler({});
+  (void)wakes;
 }
 
 TEST(LoopThreads, QuitFromAnotherThreadEndsRunFor) {
