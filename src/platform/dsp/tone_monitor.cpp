@@ -23,20 +23,20 @@ constexpr double kPartShare = 0.1;
 
 }  // namespace
 
-ToneSpecProblem check_tone(const ToneSpec& tone) {
+ToneProblem check_tone(const WantedTone& tone) {
   // Frequencies fill the slots from the first: 0 marks the rest as unused.
-  if (tone.hz[0] == 0 || (tone.hz[1] == 0 && tone.hz[2] != 0)) return ToneSpecProblem::NoFrequency;
+  if (tone.hz[0] == 0 || (tone.hz[1] == 0 && tone.hz[2] != 0)) return ToneProblem::NoFrequency;
   std::vector<std::uint32_t> used;
   for (std::uint32_t hz : tone.hz)
     if (hz != 0) used.push_back(hz);
   for (std::uint32_t hz : used)
-    if (hz < kMinToneHz || hz > kMaxToneHz) return ToneSpecProblem::FrequencyOutOfRange;
+    if (hz < kMinToneHz || hz > kMaxToneHz) return ToneProblem::FrequencyOutOfRange;
   for (std::size_t i = 0; i < used.size(); ++i)
     for (std::size_t j = i + 1; j < used.size(); ++j)
       if ((used[i] > used[j] ? used[i] - used[j] : used[j] - used[i]) < kMinToneSpacingHz)
-        return ToneSpecProblem::FrequenciesTooClose;
-  if (tone.duration <= std::chrono::milliseconds::zero()) return ToneSpecProblem::NoDuration;
-  return ToneSpecProblem::None;
+        return ToneProblem::FrequenciesTooClose;
+  if (tone.duration <= std::chrono::milliseconds::zero()) return ToneProblem::NoDuration;
+  return ToneProblem::None;
 }
 
 // A Hann window over 40 ms keeps a tone's energy out of filters 40 Hz or more away, so that
@@ -68,8 +68,8 @@ struct ToneMonitor::Bank {
   }
 };
 
-ToneMonitor::ToneMonitor(std::vector<ToneSpec> tones) : bank_(std::make_unique<Bank>()) {
-  for (const ToneSpec& t : tones) {
+ToneMonitor::ToneMonitor(std::vector<WantedTone> tones) : bank_(std::make_unique<Bank>()) {
+  for (const WantedTone& t : tones) {
     Watch w{t, {}};
     for (std::uint32_t hz : t.hz)
       if (hz != 0) w.filters.push_back(bank_->filter_for(hz));
@@ -125,10 +125,10 @@ void ToneMonitor::judge(std::vector<std::uintptr_t>& found) {
       w.sounding = true;
       w.since = seen_ - kWindow;
     }
-    const auto needed = static_cast<std::uint64_t>(w.spec.duration.count()) * per_ms;
+    const auto needed = static_cast<std::uint64_t>(w.tone.duration.count()) * per_ms;
     if (!w.reported && seen_ - w.since >= needed) {
       w.reported = true;
-      found.push_back(w.spec.tag);
+      found.push_back(w.tone.tag);
     }
   }
 }

@@ -14,13 +14,13 @@
 
 namespace orvexa::dsp {
 
-struct ToneSpec {
+struct WantedTone {
   std::uintptr_t tag = 0;                  // handed back when the tone is found
   std::chrono::milliseconds duration{0};   // how long its frequencies must sound together
   std::array<std::uint32_t, 3> hz{};       // filled from the first on; unused ones are 0
 };
 
-enum class ToneSpecProblem {
+enum class ToneProblem {
   None,
   NoFrequency,          // the first frequency is 0 (or a later one follows a 0)
   FrequencyOutOfRange,  // below kMinToneHz or above kMaxToneHz
@@ -33,7 +33,7 @@ inline constexpr std::uint32_t kMinToneHz = 20;
 inline constexpr std::uint32_t kMaxToneHz = 3980;
 inline constexpr std::uint32_t kMinToneSpacingHz = 40;
 
-ToneSpecProblem check_tone(const ToneSpec& tone);
+ToneProblem check_tone(const WantedTone& tone);
 
 class ToneMonitor {
  public:
@@ -41,7 +41,7 @@ class ToneMonitor {
   static constexpr std::size_t kWindow = 320;  // 40 ms: the sound each judgement looks at
 
   // Every tone must pass check_tone.
-  explicit ToneMonitor(std::vector<ToneSpec> tones);
+  explicit ToneMonitor(std::vector<WantedTone> tones);
   ~ToneMonitor();
   ToneMonitor(const ToneMonitor&) = delete;
   ToneMonitor& operator=(const ToneMonitor&) = delete;
@@ -52,7 +52,7 @@ class ToneMonitor {
  private:
   struct Bank;  // spandsp's Goertzel filters, one per distinct frequency
   struct Watch {
-    ToneSpec spec;
+    WantedTone tone;
     std::vector<std::size_t> filters;  // into the bank
     std::uint64_t since = 0;           // first sample of the current sounding
     bool sounding = false, reported = false;

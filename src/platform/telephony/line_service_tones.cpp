@@ -17,13 +17,13 @@ LONG LineService::lineMonitorTones(HCALL call, const LINEMONITORTONE* list, DWOR
   }
   // A count past what the device offers is answered as a bad list, as the function documents.
   if (count > kMaxMonitoredTones) return LINEERR_INVALPOINTER;
-  std::vector<dsp::ToneSpec> tones;
+  std::vector<dsp::WantedTone> tones;
   for (DWORD i = 0; i < count; ++i) {
     const LINEMONITORTONE& t = list[i];
-    dsp::ToneSpec spec{t.dwAppSpecific, std::chrono::milliseconds(t.dwDuration),
+    dsp::WantedTone wanted{t.dwAppSpecific, std::chrono::milliseconds(t.dwDuration),
                        {t.dwFrequency1, t.dwFrequency2, t.dwFrequency3}};
-    if (dsp::check_tone(spec) != dsp::ToneSpecProblem::None) return LINEERR_INVALTONE;
-    tones.push_back(spec);
+    if (dsp::check_tone(wanted) != dsp::ToneProblem::None) return LINEERR_INVALTONE;
+    tones.push_back(wanted);
   }
   if (!tone_monitors_.contains(call)) {
     const LONG started = devices_[c->device].provider->receive_audio(call, true);

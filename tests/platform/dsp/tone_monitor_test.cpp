@@ -32,7 +32,7 @@ struct Found {
 };
 
 // Fed in blocks of `block` samples; each report is timed at the end of its block.
-std::vector<Found> Monitor(const std::vector<ToneSpec>& tones, std::span<const std::int16_t> pcm,
+std::vector<Found> Monitor(const std::vector<WantedTone>& tones, std::span<const std::int16_t> pcm,
                        std::size_t block = 160) {
   ToneMonitor monitor(tones);
   std::vector<Found> out;
@@ -43,25 +43,25 @@ std::vector<Found> Monitor(const std::vector<ToneSpec>& tones, std::span<const s
   return out;
 }
 
-TEST(ToneSpec, RefusesWhatTheMonitorCannotTell) {
+TEST(WantedTone, RefusesWhatTheMonitorCannotTell) {
   struct Case {
     const char* name;
-    ToneSpec tone;
-    ToneSpecProblem want;
+    WantedTone tone;
+    ToneProblem want;
   };
   const Case kCases[] = {
-      {"one", {1, 100ms, {440, 0, 0}}, ToneSpecProblem::None},
-      {"three", {1, 100ms, {350, 440, 620}}, ToneSpecProblem::None},
-      {"edges", {1, 1ms, {kMinToneHz, kMaxToneHz, 0}}, ToneSpecProblem::None},
-      {"silence", {1, 100ms, {0, 0, 0}}, ToneSpecProblem::NoFrequency},
-      {"first unused", {1, 100ms, {0, 440, 0}}, ToneSpecProblem::NoFrequency},
-      {"gap", {1, 100ms, {440, 0, 620}}, ToneSpecProblem::NoFrequency},
-      {"too low", {1, 100ms, {kMinToneHz - 1, 0, 0}}, ToneSpecProblem::FrequencyOutOfRange},
-      {"past 8 kHz audio", {1, 100ms, {4000, 0, 0}}, ToneSpecProblem::FrequencyOutOfRange},
-      {"second too high", {1, 100ms, {440, 5000, 0}}, ToneSpecProblem::FrequencyOutOfRange},
-      {"too close", {1, 100ms, {440, 470, 0}}, ToneSpecProblem::FrequenciesTooClose},
-      {"twice", {1, 100ms, {440, 350, 440}}, ToneSpecProblem::FrequenciesTooClose},
-      {"no duration", {1, 0ms, {440, 0, 0}}, ToneSpecProblem::NoDuration},
+      {"one", {1, 100ms, {440, 0, 0}}, ToneProblem::None},
+      {"three", {1, 100ms, {350, 440, 620}}, ToneProblem::None},
+      {"edges", {1, 1ms, {kMinToneHz, kMaxToneHz, 0}}, ToneProblem::None},
+      {"silence", {1, 100ms, {0, 0, 0}}, ToneProblem::NoFrequency},
+      {"first unused", {1, 100ms, {0, 440, 0}}, ToneProblem::NoFrequency},
+      {"gap", {1, 100ms, {440, 0, 620}}, ToneProblem::NoFrequency},
+      {"too low", {1, 100ms, {kMinToneHz - 1, 0, 0}}, ToneProblem::FrequencyOutOfRange},
+      {"past 8 kHz audio", {1, 100ms, {4000, 0, 0}}, ToneProblem::FrequencyOutOfRange},
+      {"second too high", {1, 100ms, {440, 5000, 0}}, ToneProblem::FrequencyOutOfRange},
+      {"too close", {1, 100ms, {440, 470, 0}}, ToneProblem::FrequenciesTooClose},
+      {"twice", {1, 100ms, {440, 350, 440}}, ToneProblem::FrequenciesTooClose},
+      {"no duration", {1, 0ms, {440, 0, 0}}, ToneProblem::NoDuration},
   };
   for (const Case& c : kCases) EXPECT_EQ(check_tone(c.tone), c.want) << c.name;
 }
@@ -135,7 +135,7 @@ TEST(ToneMonitor, TellsTonesOfAListApartAndIgnoresNoiseAndWhispers) {
   std::mt19937 random(5);
   std::normal_distribution<double> noise(0, 3000);
   for (int i = 0; i < 8000; ++i) pcm.push_back(static_cast<std::int16_t>(noise(random)));
-  const std::vector<ToneSpec> tones = {
+  const std::vector<WantedTone> tones = {
       {11, 300ms, {350, 440, 0}}, {12, 300ms, {1000, 0, 0}}, {13, 300ms, {440, 0, 0}}};
   const auto found = Monitor(tones, pcm);
   ASSERT_EQ(found.size(), 2u);
