@@ -259,12 +259,4 @@ SipConfigResult read_sip_lines(const std::vector<telephony::LineTable>& tables,
   return result;
 }
 
-SipConfigResult read_sip_lines(const toml::table& root, const std::string& file_name,
-                               bool password_exposed) {
-  std::vector<telephony::LineTable> sip;
-  for (telephony::LineTable& t : telephony::line_tables(root).tables)
-    if (t.kind == "sip") sip.push_back(std::move(t));
-  return read_sip_lines(sip, file_name, password_exposed);
-}
-
 }  // namespace orvexa::sip

@@ -56,12 +56,6 @@ struct SipConfigResult {
 SipConfigResult read_sip_lines(const std::vector<telephony::LineTable>& tables,
                                const std::string& file_name, bool password_exposed);
 
-// Reads the sip lines of an already parsed document. `password_exposed` is true when the file
-// can be read by group or others: its sip lines that hold a password are then refused.
-SipConfigResult read_sip_lines(const toml::table& root, const std::string& file_name,
-                               bool password_exposed);
-
-
 // "host", "host:port", "[v6]:port", with an optional "sip:" prefix. False on anything else.
 bool parse_host_port(std::string_view text, HostPort& out);
 

@@ -10,7 +10,11 @@ namespace orvexa::sip {
 namespace {
 
 SipConfigResult read(std::string_view body, bool exposed = false) {
-  return read_sip_lines(toml::parse(body), "orvexa.toml", exposed);
+  const toml::table root = toml::parse(body);
+  std::vector<telephony::LineTable> sip;
+  for (const auto& t : telephony::line_tables(root).tables)
+    if (t.kind == "sip") sip.push_back(t);
+  return read_sip_lines(sip, "orvexa.toml", exposed);
 }
 
 constexpr std::string_view kFull = R"(
