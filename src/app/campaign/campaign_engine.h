@@ -12,11 +12,10 @@
 #include <vector>
 
 #include "app/campaign/call_flow.h"
+#include "app/campaign/call_record.h"
 #include "platform/host/host_services.h"
 
 namespace orvexa::campaign {
-
-enum class CampaignChoice { OneNumber, OneGroup, AllGroups };
 
 struct CampaignRequest {
   CampaignChoice choice = CampaignChoice::OneNumber;

@@ -16,6 +16,18 @@ enum class CallEvent { Dialing, Connected, Busy, RemoteDisconnected, Disconnecte
 // The voice component's sound states that the call flow acts on.
 enum class SoundEvent { PlayBegin, PlayDone, RecBegin, RecDone, Error, Other };
 
+// Why a call ended as it did, as the line reported it.
+struct CallCause {
+  int line_error = 0;       // the component's error number of a refused dial
+  unsigned disconnect_mode = 0;  // LINEDISCONNECTMODE_* of the far end's disconnect
+  int sip_status = 0;       // the final SIP status of an unanswered call, 0 if none
+  std::string reason;       // its reason phrase, or the transport's complaint
+
+  // "line error 2", "486 Busy Here", "no answer from the network": empty when nothing is known.
+  std::string text() const;
+  friend bool operator==(const CallCause&, const CallCause&) = default;
+};
+
 // Results are the component's error numbers: 0 is success.
 class LinePort {
  public:
@@ -33,6 +45,8 @@ class LinePort {
   virtual std::string line_name(int device) = 0;
   // The capability word of a line device; 0 on success.
   virtual int line_caps(int device, int& caps) = 0;
+  // Why the last call ended, as far as the line could tell (read before the next dial).
+  virtual CallCause call_cause() const { return {}; }
 };
 
 // A machine without a usable line device: every request fails, as the component's would.
