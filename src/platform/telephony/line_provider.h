@@ -42,6 +42,9 @@ struct CallDetails {
   std::string caller_number, caller_name;
   DWORD called_id_flags = LINECALLPARTYID_UNKNOWN;
   std::string called_number, called_name;
+  // How the call ended, in the provider's words: the far end's final answer ("486 Busy Here")
+  // or why nothing answered. Empty while the call lasts and when there is nothing to say.
+  std::string end_status;
 };
 
 using RequestId = LONG;

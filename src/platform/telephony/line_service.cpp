@@ -31,7 +31,8 @@ LONG write_word(VARSTRING* id, DWORD value) {
 }  // namespace
 
 LineService::LineService(messaging::Loop& loop)
-    : window_(loop, [this](messaging::UINT m, messaging::WPARAM, messaging::LPARAM) {
+    : loop_(loop),
+      window_(loop, [this](messaging::UINT m, messaging::WPARAM, messaging::LPARAM) {
         if (m == kDeliverMessage) deliver_next();
         return messaging::LRESULT{0};
       }) {}

@@ -69,6 +69,7 @@ class LineService final : public TelephonyApi, private ProviderEvents {
   LONG lineAddToConference(HCALL conference_call, HCALL consult_call) override;
   LONG lineDeallocateCall(HCALL call) override;
   LONG lineGetCallInfo(HCALL call, LINECALLINFO* info) override;
+  LONG lineGetCallStatus(HCALL call, LINECALLSTATUS* status) override;
   LONG lineGetID(HLINE line, DWORD address, HCALL call, DWORD select, VARSTRING* id,
                  const char* device_class) override;
   LONG lineMonitorDigits(HCALL call, DWORD digit_modes) override;
@@ -128,6 +129,8 @@ class LineService final : public TelephonyApi, private ProviderEvents {
     HLINE line;
     DWORD device;
     DWORD state = 0;
+    DWORD mode = 0;                 // of the state, as the provider reported it
+    messaging::WallTime entered{};  // when the call entered its state
     DWORD bearer_mode = LINEBEARERMODE_VOICE;
     DWORD media_mode = LINEMEDIAMODE_INTERACTIVEVOICE;
     bool announced = false;  // the application has been told of it (reply or first state)
@@ -190,6 +193,7 @@ class LineService final : public TelephonyApi, private ProviderEvents {
   void stop_tone_monitor(HCALL call, bool tell_provider);
   LONG start(HCALL call, LONG accepted, RequestId request);
 
+  messaging::Loop& loop_;
   messaging::FunctionWindow window_;
   std::vector<Device> devices_;
   std::vector<PhoneSlot> phones_;

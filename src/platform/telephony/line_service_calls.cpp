@@ -1,5 +1,8 @@
-// Calls: making, answering, dropping, call information, monitoring, and the providers' reports.
+// Calls: making, answering, dropping, call information and status, monitoring, and the
+// providers' reports.
+#include <chrono>
 #include <cstring>
+#include <vector>
 
 #include "platform/host/utf.h"
 #include "platform/telephony/dial_string.h"
@@ -7,6 +10,44 @@
 #include "platform/telephony/var_struct.h"
 
 namespace orvexa::telephony {
+
+namespace {
+
+// What the service lets an owner do in a state; the provider may still refuse hold and transfer.
+DWORD features_in(DWORD state) {
+  switch (state) {
+    case LINECALLSTATE_IDLE: return 0;
+    case LINECALLSTATE_OFFERING:
+    case LINECALLSTATE_ACCEPTED: return LINECALLFEATURE_ANSWER | LINECALLFEATURE_DROP;
+    case LINECALLSTATE_DIALTONE: return LINECALLFEATURE_DIAL | LINECALLFEATURE_DROP;
+    case LINECALLSTATE_CONNECTED:
+      return LINECALLFEATURE_DROP | LINECALLFEATURE_DIAL | LINECALLFEATURE_GENERATEDIGITS |
+             LINECALLFEATURE_MONITORDIGITS | LINECALLFEATURE_MONITORMEDIA |
+             LINECALLFEATURE_MONITORTONES | LINECALLFEATURE_HOLD | LINECALLFEATURE_BLINDTRANSFER;
+    case LINECALLSTATE_ONHOLD:
+      return LINECALLFEATURE_DROP | LINECALLFEATURE_UNHOLD | LINECALLFEATURE_BLINDTRANSFER;
+    default: return LINECALLFEATURE_DROP;
+  }
+}
+
+SYSTEMTIME utc_system_time(messaging::WallTime t) {
+  using namespace std::chrono;
+  const auto day = floor<days>(t);
+  const year_month_day date(day);
+  const hh_mm_ss time(floor<milliseconds>(t - day));
+  SYSTEMTIME s{};
+  s.wYear = static_cast<WORD>(static_cast<int>(date.year()));
+  s.wMonth = static_cast<WORD>(static_cast<unsigned>(date.month()));
+  s.wDayOfWeek = static_cast<WORD>(weekday(day).c_encoding());
+  s.wDay = static_cast<WORD>(static_cast<unsigned>(date.day()));
+  s.wHour = static_cast<WORD>(time.hours().count());
+  s.wMinute = static_cast<WORD>(time.minutes().count());
+  s.wSecond = static_cast<WORD>(time.seconds().count());
+  s.wMilliseconds = static_cast<WORD>(time.subseconds().count());
+  return s;
+}
+
+}  // namespace
 
 LineService::Call* LineService::find_call(HCALL call) {
   auto it = calls_.find(call);
@@ -189,6 +230,32 @@ LONG LineService::lineGetCallInfo(HCALL call, LINECALLINFO* info) {
   return 0;
 }
 
+LONG LineService::lineGetCallStatus(HCALL call, LINECALLSTATUS* status) {
+  Call* c = find_call(call);
+  if (!c) return LINEERR_INVALCALLHANDLE;
+  if (!status) return LINEERR_INVALPOINTER;
+  if (status->dwTotalSize < sizeof(LINECALLSTATUS)) return LINEERR_STRUCTURETOOSMALL;
+  clear_fixed(status);
+  // A call whose first state has not come yet is in no state the application has heard of.
+  status->dwCallState = c->state ? c->state : LINECALLSTATE_UNKNOWN;
+  status->dwCallStateMode = c->mode;
+  status->dwCallPrivilege = LINECALLPRIVILEGE_OWNER;
+  status->dwCallFeatures = features_in(c->state);
+  status->tStateEntryTime = utc_system_time(c->entered);
+  VarWriter writer(status, sizeof(LINECALLSTATUS));
+  const std::string ended = devices_[c->device].provider->details(call).end_status;
+  if (!ended.empty()) {
+    std::vector<std::uint8_t> bytes(ended.begin(), ended.end());
+    bytes.push_back(0);
+    const auto [size, offset] = writer.append(bytes);
+    // Left out when it did not fit: the needed size tells the caller how much to offer.
+    status->dwDevSpecificSize = offset ? size : 0;
+    status->dwDevSpecificOffset = offset;
+  }
+  writer.finish();
+  return 0;
+}
+
 LONG LineService::lineMonitorDigits(HCALL call, DWORD digit_modes) {
   Call* c = find_call(call);
   if (!c) return LINEERR_INVALCALLHANDLE;
@@ -245,6 +312,8 @@ void LineService::call_state(HCALL call, DWORD state, DWORD mode) {
   Call* c = find_call(call);
   if (!c) return;
   c->state = state;
+  c->mode = mode;
+  c->entered = loop_.clock().wall_now();
   if (state == LINECALLSTATE_IDLE) stop_tone_monitor(call, true);
   const DWORD privilege = c->announced ? 0 : LINECALLPRIVILEGE_OWNER;
   c->announced = true;

@@ -216,15 +216,16 @@ bool read_tones(Reader& r, const toml::table& t, std::vector<FarEndTone>& out) {
 bool read_far_end(Reader& r, const toml::table& t, FarEnd& out, bool needs_number) {
   std::string digits;
   bool ok = r.only_keys(t, {"number", "outcome", "outcomes", "rings", "keys", "hangup_at",
-                            "hangup_after_heard", "dtmf", "tone", "tones"}) &&
+                            "hangup_after_heard", "dtmf", "tone", "tones", "status"}) &&
             r.number(t, "number", out.number) && read_outcome(r, t, out.outcome) &&
             read_outcomes(r, t, out.outcomes) &&
             r.count(t, "rings", out.rings) && read_keys(r, t, out.keys) &&
             r.optional_millis(t, "hangup_at", out.hangup_at) &&
             r.seconds(t, "hangup_after_heard", out.hangup_after_heard_seconds) &&
             r.text(t, "dtmf", digits) && r.frequency(t, "tone", out.tone_hz) &&
-            read_tones(r, t, out.tones);
+            read_tones(r, t, out.tones) && r.text(t, "status", out.status);
   if (!ok) return false;
+  if (out.status.size() > 80) return r.fail("status", "must be at most 80 bytes");
   if (needs_number && out.number.empty()) return r.fail("number", "is missing");
   if (digits == "inband") out.digits = DigitPath::InBand;
   else if (digits.empty() || digits == "notify") out.digits = DigitPath::Notification;

@@ -64,6 +64,9 @@ struct FarEnd {
   DigitPath digits = DigitPath::Notification;
   double tone_hz = 0;  // the far end's voice: a steady tone, 0 for silence
   std::vector<FarEndTone> tones;
+  // What the line says of a busy, rejected or unreachable call ("486 Busy Here" on a line
+  // that imitates a SIP trunk); empty: the disconnect mode alone.
+  std::string status;
 };
 
 struct IncomingCall {

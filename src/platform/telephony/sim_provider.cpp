@@ -231,6 +231,7 @@ void SimProvider::start_dialing(HCALL call, std::string_view) {
     if (!self) return;
     if (self->far.outcome == FarEndOutcome::Unreachable) {
       self->phase = Phase::Ended;
+      self->details.end_status = self->far.status;
       state(call, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_UNREACHABLE);
       return;
     }
@@ -246,10 +247,12 @@ void SimProvider::after_proceeding(HCALL call) {
   switch (c->far.outcome) {
     case FarEndOutcome::Busy:
       c->phase = Phase::Ended;
+      c->details.end_status = c->far.status;
       state(call, LINECALLSTATE_BUSY, LINEBUSYMODE_STATION);
       return;
     case FarEndOutcome::Reject:
       c->phase = Phase::Ended;
+      c->details.end_status = c->far.status;
       state(call, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_REJECT);
       return;
     default: break;

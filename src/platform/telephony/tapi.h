@@ -19,6 +19,7 @@ using HLINE = DWORD;
 using HCALL = DWORD;
 using HPHONEAPP = DWORD;
 using HPHONE = DWORD;
+using WORD = std::uint16_t;
 
 // hDevice, message, callback instance, three parameters. Called on the loop thread.
 using LINECALLBACK =
@@ -75,6 +76,18 @@ inline constexpr DWORD LINEDISCONNECTMODE_UNREACHABLE = 0x100;
 inline constexpr DWORD LINEDISCONNECTMODE_NODIALTONE = 0x1000;
 inline constexpr DWORD LINEDISCONNECTMODE_UNAVAIL = 0x8000;
 inline constexpr DWORD LINEBUSYMODE_STATION = 0x1;
+
+// What an application may do with a call in its present state (LINECALLSTATUS).
+inline constexpr DWORD LINECALLFEATURE_ANSWER = 0x4;
+inline constexpr DWORD LINECALLFEATURE_BLINDTRANSFER = 0x8;
+inline constexpr DWORD LINECALLFEATURE_DIAL = 0x40;
+inline constexpr DWORD LINECALLFEATURE_DROP = 0x80;
+inline constexpr DWORD LINECALLFEATURE_GENERATEDIGITS = 0x200;
+inline constexpr DWORD LINECALLFEATURE_HOLD = 0x800;
+inline constexpr DWORD LINECALLFEATURE_MONITORDIGITS = 0x1000;
+inline constexpr DWORD LINECALLFEATURE_MONITORMEDIA = 0x2000;
+inline constexpr DWORD LINECALLFEATURE_MONITORTONES = 0x4000;
+inline constexpr DWORD LINECALLFEATURE_UNHOLD = 0x8000000;
 
 inline constexpr DWORD LINEDEVSTATE_RINGING = 0x2;
 
@@ -232,6 +245,22 @@ struct LINECALLINFO {
   DWORD dwReserved[40];
 };
 static_assert(sizeof(LINECALLINFO) == 324);
+
+struct SYSTEMTIME {
+  WORD wYear, wMonth, wDayOfWeek, wDay, wHour, wMinute, wSecond, wMilliseconds;
+};
+static_assert(sizeof(SYSTEMTIME) == 16);
+
+// The state a call is in now, its mode, and what may be done with it. The device-specific part
+// carries the provider's words on how the call ended ("486 Busy Here"): UTF-8 with a final zero.
+struct LINECALLSTATUS {
+  DWORD dwTotalSize, dwNeededSize, dwUsedSize;
+  DWORD dwCallState, dwCallStateMode, dwCallPrivilege, dwCallFeatures;
+  DWORD dwDevSpecificSize, dwDevSpecificOffset;
+  DWORD dwCallFeatures2;
+  SYSTEMTIME tStateEntryTime;  // UTC
+};
+static_assert(sizeof(LINECALLSTATUS) == 56);
 
 struct LINECALLPARAMS {
   DWORD dwTotalSize, dwBearerMode, dwMinRate, dwMaxRate, dwMediaMode, dwCallParamFlags;

@@ -42,6 +42,8 @@ class TelephonyApi {
   virtual LONG lineDrop(HCALL call, const char* user_user_info, DWORD size) = 0;
   virtual LONG lineDeallocateCall(HCALL call) = 0;
   virtual LONG lineGetCallInfo(HCALL call, LINECALLINFO* info) = 0;
+  // The call's present state and mode; its device-specific part says how the call ended.
+  virtual LONG lineGetCallStatus(HCALL call, LINECALLSTATUS* status) = 0;
   virtual LONG lineGetID(HLINE line, DWORD address, HCALL call, DWORD select, VARSTRING* id,
                          const char* device_class) = 0;
   virtual LONG lineMonitorDigits(HCALL call, DWORD digit_modes) = 0;

@@ -34,10 +34,16 @@ struct FakeCallInfo {
   DWORD address_id = 0;
 };
 
+struct FakeCallStatus {
+  DWORD state = LINECALLSTATE_IDLE, mode = 0;
+  std::string ended;  // the device-specific part, without its final zero
+};
+
 class FakeTelephony final : public TelephonyApi {
  public:
   std::vector<FakeDevice> devices{FakeDevice{}};
   std::map<HCALL, FakeCallInfo> call_info;
+  std::map<HCALL, FakeCallStatus> call_status;
   std::vector<std::string> log;  // "lineDrop 17", "lineMakeCall W123", ...
   // The next result of a function by name (one use each), e.g. refuse["lineDrop"] = ...
   std::map<std::string, std::vector<LONG>> refuse;
@@ -273,6 +279,23 @@ class FakeTelephony final : public TelephonyApi {
           w.append_text(ci.caller_name, true);
     if (lie_about_offsets) info->dwCallerIDOffset = 0xFFFFFFF0u;
     Finish(info, w);
+    return 0;
+  }
+  LONG lineGetCallStatus(HCALL call, LINECALLSTATUS* status) override {
+    log.push_back("lineGetCallStatus " + std::to_string(call));
+    if (LONG r = Take("lineGetCallStatus")) return r;
+    if (!Sized(status)) return LINEERR_STRUCTURETOOSMALL;
+    const FakeCallStatus& cs = call_status[call];
+    VarWriter w(status, sizeof(LINECALLSTATUS));
+    status->dwCallState = cs.state;
+    status->dwCallStateMode = cs.mode;
+    if (!cs.ended.empty()) {
+      std::vector<std::uint8_t> bytes(cs.ended.begin(), cs.ended.end());
+      bytes.push_back(0);
+      std::tie(status->dwDevSpecificSize, status->dwDevSpecificOffset) = w.append(bytes);
+    }
+    if (lie_about_offsets) status->dwDevSpecificOffset = 0xFFFFFFF0u;
+    Finish(status, w);
     return 0;
   }
   LONG lineGetID(HLINE, DWORD, HCALL, DWORD, VARSTRING* id, const char* cls) override {

@@ -80,6 +80,8 @@ TEST(SimConfig, ErrorsNameTheLineAndTheKey) {
     const char* text;
     const char* want;
   };
+  const std::string long_status =
+      "[[far_end]]\nnumber = \"1\"\nstatus = \"" + std::string(81, 'x') + "\"\n";
   const Case kCases[] = {
       {"[[line]]\nname = \"Office\"\nring_timeout = -4\n",
        "line 1 (\"Office\"): key 'ring_timeout'"},
@@ -96,6 +98,8 @@ TEST(SimConfig, ErrorsNameTheLineAndTheKey) {
       {"[[far_end]]\nnumber = \"1\"\nkeys = [{ key = \"1\" }]\n", "far_end 1, keys[0]: key 'at'"},
       {"[[far_end]]\nnumber = \"1\"\nkeys = [{ key = \"x\", at = 1 }]\n", "far_end 1, keys[0]: key 'key'"},
       {"[[far_end]]\nnumber = \"1\"\ndtmf = \"loud\"\n", "far_end 1: key 'dtmf'"},
+      {"[[far_end]]\nnumber = \"1\"\nstatus = 486\n", "far_end 1: key 'status': must be a string"},
+      {long_status.c_str(), "far_end 1: key 'status': must be at most 80 bytes"},
       {"[[far_end]]\noutcome = \"busy\"\n", "far_end 1: key 'number': is missing"},
       {"[timing]\nring = 0\n", "[timing]: key 'ring'"},
       {"[[line]\n", "line 1 of the file"},
