@@ -7,21 +7,13 @@ extern "C" {
 #include <re.h>
 }
 
+#include "platform/sip/sip_status.h"
 #include "platform/sip/sip_uri.h"
 
 namespace orvexa::sip {
 namespace {
 
 constexpr std::uint32_t kTransactionTableSize = 32;
-
-std::string reason_text(const ::sip_msg* msg) {
-  std::string r(msg->reason.p, msg->reason.l);
-  // A peer's phrase ends up on the operator's screen: keep it short and printable.
-  if (r.size() > 80) r.resize(80);
-  for (char& c : r)
-    if (static_cast<unsigned char>(c) < 0x20) c = ' ';
-  return r;
-}
 
 // The address our transport binds to: the loopback when the registrar is on this machine,
 // otherwise the machine's default source address.
@@ -139,11 +131,12 @@ void SipAccount::on_register_response(int err, const ::sip_msg* msg, void* arg) 
   if (err != 0 || msg == nullptr) {
     s.state = RegistrationStatus::State::Failed;
     s.reason = err == ETIMEDOUT ? "no answer from the registrar" : std::strerror(err);
+    s.unanswered = true;
   } else if (msg->scode < 200) {
     return;
   } else {
     s.code = msg->scode;
-    s.reason = reason_text(msg);
+    s.reason = reason_phrase(*msg);
     s.state = msg->scode < 300 ? RegistrationStatus::State::Registered
                                : RegistrationStatus::State::Failed;
   }

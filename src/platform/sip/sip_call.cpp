@@ -8,6 +8,7 @@ extern "C" {
 }
 
 #include "platform/sip/sip_account.h"
+#include "platform/sip/sip_status.h"
 #include "platform/sip/sip_uri.h"
 
 namespace orvexa::sip {
@@ -54,6 +55,7 @@ const char* reason_name(EndReason reason) {
     case EndReason::BadAddress: return "bad address";
     case EndReason::Rejected: return "rejected";
     case EndReason::Unavailable: return "unavailable";
+    case EndReason::Unreachable: return "unreachable";
     case EndReason::NoCommonCodec: return "no common codec";
     case EndReason::Transferred: return "transferred";
   }
@@ -261,21 +263,27 @@ void SipCall::on_established(const ::sip_msg*, void* arg) {
 void SipCall::on_close(int err, const ::sip_msg* msg, void* arg) {
   auto* self = static_cast<SipCall*>(arg);
   if (self->ended_) return;
-  EndReason reason = EndReason::Unavailable;
-  if (self->phase_ == CallPhase::Connected) reason = EndReason::FarEndHungUp;
-  else if (msg != nullptr && msg->scode >= 300) reason = reason_for_status(msg->scode);
-  else if (!self->outgoing_) reason = EndReason::FarEndHungUp;  // CANCEL of an offered call
-  (void)err;
-  self->end(reason);
+  if (self->phase_ == CallPhase::Connected) {
+    self->end(EndReason::FarEndHungUp);
+  } else if (msg != nullptr && msg->scode >= 300) {
+    self->end(reason_for_status(msg->scode), status_line(*msg));
+  } else if (!self->outgoing_) {
+    self->end(EndReason::FarEndHungUp);  // CANCEL of an offered call
+  } else if (msg == nullptr && err != 0 && self->phase_ == CallPhase::Dialing) {
+    // Not even a provisional answer: the far end was never reached.
+    self->end(EndReason::Unreachable, network_failure(err));
+  } else {
+    self->end(EndReason::Unavailable, err != 0 ? network_failure(err) : std::string());
+  }
 }
 
 void SipCall::set_phase(CallPhase phase) {
   if (phase_ == phase && phase != CallPhase::Dialing) return;
   phase_ = phase;
-  if (events_.phase) events_.phase(phase, EndReason::WeHungUp);
+  if (events_.phase) events_.phase(phase, EndReason::WeHungUp, {});
 }
 
-void SipCall::end(EndReason reason) {
+void SipCall::end(EndReason reason, std::string status) {
   if (ended_) return;
   // A request still open when the call ends has failed; a transfer reported its success first.
   if (pending_) finish_request(false);
@@ -285,7 +293,7 @@ void SipCall::end(EndReason reason) {
   tmr_cancel(&request_timer_->tmr);
   media_.stop();
   phase_ = CallPhase::Ended;
-  if (events_.phase) events_.phase(CallPhase::Ended, reason);
+  if (events_.phase) events_.phase(CallPhase::Ended, reason, status);
 }
 
 std::optional<int> sipfrag_status(std::string_view body) {

@@ -40,7 +40,8 @@ enum class EndReason {
   NoAnswer,      // 408, 480, our CANCEL at the ring limit
   BadAddress,    // 404, 484, 485
   Rejected,      // 403, 603
-  Unavailable,   // any other final answer, or none at all
+  Unavailable,   // any other final answer
+  Unreachable,   // no answer at all: the INVITE timed out or the transport failed
   NoCommonCodec, // the far end's description had nothing we can send
   Transferred,   // the far end went on to the target of our REFER
 };
@@ -55,7 +56,9 @@ EndReason reason_for_status(std::uint16_t code);
 const char* reason_name(EndReason reason);
 
 struct CallEvents {
-  std::function<void(CallPhase, EndReason)> phase;  // reason only meaningful for Ended
+  // Reason and status only meaningful for Ended; the status is the far end's final answer
+  // ("486 Busy Here") or the network's failure, empty when neither applies.
+  std::function<void(CallPhase, EndReason, const std::string& status)> phase;
   MediaEvents media;
   std::function<void(CallRequest, bool ok)> done;
 };
@@ -104,7 +107,7 @@ class SipCall {
   int start_media(const std::string& sdp);
   ReRef<::mbuf> local_description(bool answer);
   void set_phase(CallPhase phase);
-  void end(EndReason reason);
+  void end(EndReason reason, std::string status = {});
 
   SipAccount& account_;
   CallEvents events_;

@@ -88,12 +88,14 @@ class SipProvider final : public telephony::LineProvider {
   std::pair<telephony::HCALL, Call*> find_id(CallId id);
   // Runs `task` on the loop unless the provider is gone by then.
   void to_loop(std::function<void()> task);
-  void on_phase(CallId id, CallPhase phase, EndReason reason);
+  void on_phase(CallId id, CallPhase phase, EndReason reason, const std::string& status);
   void on_request_done(CallId id, CallRequest request, bool ok);
   // Loop thread: hands `request` of call `c` to its SIP call; the outcome comes back later.
   telephony::LONG start_request(telephony::HCALL call, telephony::RequestId request,
                                 std::function<int(SipCall&)> action);
   void on_incoming(std::size_t device, CallId id, telephony::CallDetails details);
+  // Loop thread: a call on a line whose registrar stopped answering goes nowhere.
+  void unreachable_at_once(CallId id, telephony::RequestId request);
   void start_line(std::size_t device);
   // SIP thread: the callbacks of call `id`, each handing its news to the loop.
   sip::CallEvents events_for(CallId id, std::size_t device);

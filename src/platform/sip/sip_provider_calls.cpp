@@ -34,8 +34,8 @@ void SipProvider::report_state(HCALL handle, Call& call, DWORD state, DWORD mode
 
 sip::CallEvents SipProvider::events_for(CallId id, std::size_t device) {
   sip::CallEvents e;
-  e.phase = [this, id](CallPhase phase, EndReason reason) {
-    to_loop([this, id, phase, reason] { on_phase(id, phase, reason); });
+  e.phase = [this, id](CallPhase phase, EndReason reason, const std::string& status) {
+    to_loop([this, id, phase, reason, status] { on_phase(id, phase, reason, status); });
   };
   e.done = [this, id](CallRequest request, bool ok) {
     to_loop([this, id, request, ok] { on_request_done(id, request, ok); });
@@ -69,7 +69,8 @@ void SipProvider::on_heard(CallId id, std::size_t device, const std::vector<std:
   if (ProviderEvents* events = lines_[device]->events) events->received_audio(handle, frame);
 }
 
-void SipProvider::on_phase(CallId id, CallPhase phase, EndReason reason) {
+void SipProvider::on_phase(CallId id, CallPhase phase, EndReason reason,
+                           const std::string& status) {
   auto [handle, c] = find_id(id);
   if (c == nullptr || c->ended) return;
   switch (phase) {
@@ -81,6 +82,7 @@ void SipProvider::on_phase(CallId id, CallPhase phase, EndReason reason) {
     case CallPhase::Ended: break;
   }
   c->ended = true;
+  c->details.end_status = status;
   lines_[c->device]->playback->call_ended();
   switch (reason) {
     case EndReason::WeHungUp: return;  // the drop's reply reports idle
@@ -94,6 +96,7 @@ void SipProvider::on_phase(CallId id, CallPhase phase, EndReason reason) {
     case EndReason::NoAnswer: report_state(handle, *c, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NOANSWER); return;
     case EndReason::BadAddress: report_state(handle, *c, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_BADADDRESS); return;
     case EndReason::Rejected: report_state(handle, *c, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_REJECT); return;
+    case EndReason::Unreachable: report_state(handle, *c, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_UNREACHABLE); return;
     case EndReason::Unavailable:
     case EndReason::NoCommonCodec: report_state(handle, *c, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_UNAVAIL); return;
   }
@@ -123,13 +126,18 @@ LONG SipProvider::make_call(std::size_t device, HCALL call, RequestId request,
                             std::string_view number) {
   if (device >= lines_.size() || lines_[device]->events == nullptr) return LINEERR_INVALLINEHANDLE;
   if (number.empty()) return LINEERR_OPERATIONUNAVAIL;  // no dial tone to wait on over SIP
-  if (!lines_[device]->registration.can_call()) return LINEERR_CALLUNAVAIL;
+  const RegistrationStatus& registration = lines_[device]->registration;
+  if (registration.refuses_dials()) return LINEERR_CALLUNAVAIL;
   Call c;
   c.id = next_id_++;
   c.device = device;
   c.details.called_number = std::string(number);
   c.details.called_id_flags = LINECALLPARTYID_ADDRESS;
   calls_[call] = c;
+  if (!registration.can_call()) {
+    to_loop([this, id = c.id, request] { unreachable_at_once(id, request); });
+    return 0;
+  }
   thread_.post_setup([this, id = c.id, device, request, n = std::string(number)] {
     SipAccount* account = sip_side_->accounts[device].get();
     int err = ENOTCONN;
@@ -155,6 +163,18 @@ LONG SipProvider::make_call(std::size_t device, HCALL call, RequestId request,
     });
   });
   return 0;
+}
+
+void SipProvider::unreachable_at_once(CallId id, RequestId request) {
+  auto [handle, c] = find_id(id);
+  if (c == nullptr) return;
+  ProviderEvents* events = lines_[c->device]->events;
+  if (events == nullptr) return;
+  events->reply(request, 0);
+  report_state(handle, *c, LINECALLSTATE_DIALING, 0);
+  c->ended = true;
+  c->details.end_status = "not registered: " + lines_[c->device]->registration.reason;
+  report_state(handle, *c, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_UNREACHABLE);
 }
 
 LONG SipProvider::dial(HCALL call, RequestId request, std::string_view number) {

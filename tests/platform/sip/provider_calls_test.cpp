@@ -45,6 +45,7 @@ TEST(SipProviderCalls, FinalAnswersMapToLineStates) {
     ASSERT_FALSE(rig.events.replies.empty());
     EXPECT_EQ(rig.events.replies[0], std::make_pair(RequestId{1}, LONG{0})) << c.code;
     EXPECT_EQ(rig.events.states.front().state, LINECALLSTATE_DIALING) << c.code;
+    EXPECT_EQ(rig.sip->details(7).end_status, std::to_string(c.code) + " Refused");
     rig.sip->deallocate(7);
   }
 }
