@@ -47,15 +47,8 @@ int AttemptTableModel::columnCount(const QModelIndex& parent) const {
 
 QVariant AttemptTableModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= rowCount() || index.column() >= kColumns) return {};
-  const auto column = static_cast<Column>(index.column());
-  if (role == Qt::TextAlignmentRole) {
-    // Numbers and times read left to right whatever the grid's direction.
-    const bool figures = column == Column::Number || column == Column::Dialled ||
-                         column == Column::Keys;
-    return figures ? QVariant(int(Qt::AlignLeft | Qt::AlignVCenter)) : QVariant();
-  }
   if (role != Qt::DisplayRole) return {};
-  return text(rows_[static_cast<std::size_t>(index.row())], column);
+  return text(rows_[static_cast<std::size_t>(index.row())], static_cast<Column>(index.column()));
 }
 
 QVariant AttemptTableModel::text(const records::AttemptRow& row, Column column) const {

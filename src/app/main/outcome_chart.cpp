@@ -55,6 +55,12 @@ std::vector<Outcome> outcomes_present(const std::vector<DayCounts>& days) {
   return present;
 }
 
+// "09/18" while every day is in one year, "1405/09/18" otherwise: the bars are narrow.
+QString day_label(const data::SolarDate& day, bool one_year) {
+  const std::string text = day.text();
+  return QString::fromStdString(one_year ? text.substr(text.size() - 5) : text);
+}
+
 int count_on(const DayCounts& day, Outcome outcome) {
   auto it = day.per_outcome.find(outcome);
   return it == day.per_outcome.end() ? 0 : it->second;
@@ -86,7 +92,7 @@ ChartKind fill_outcome_chart(QChart& chart, const std::vector<DayCounts>& days) 
   }
   chart.addSeries(series);
   auto* days_axis = new QBarCategoryAxis;
-  for (const auto& day : days) days_axis->append(QString::fromStdString(day.day.text()));
+  for (const auto& day : days) days_axis->append(day_label(day.day, days.front().day.year == days.back().day.year));
   chart.addAxis(days_axis, Qt::AlignBottom);
   series->attachAxis(days_axis);
   auto* counts = new QValueAxis;

@@ -85,6 +85,8 @@ ReportPage::ReportPage(ReportPageDeps deps, QWidget* parent)
   list_style(campaign_list_);
   uniform_rows(campaign_list_);
   campaign_list_->setFixedHeight(104);
+  for (auto [column, width] : {std::pair{0, 50}, {1, 140}, {2, 90}, {3, 130}})
+    campaign_list_->horizontalHeader()->resizeSection(column, width);
   connect(campaign_list_, &QTableWidget::currentCellChanged, this,
           [this](int row) { if (row >= 0 && row != chosen_) choose_campaign(row); });
   column->addWidget(campaign_list_);
@@ -94,6 +96,11 @@ ReportPage::ReportPage(ReportPageDeps deps, QWidget* parent)
   grid_->setModel(&model_);
   list_style(grid_);
   uniform_rows(grid_);
+  using Column = AttemptTableModel::Column;
+  for (auto [column, width] : {std::pair{Column::Id, 55}, {Column::Dialled, 140}, {Column::Group, 90},
+                               {Column::Number, 110}, {Column::Attempt, 40}, {Column::Line, 40},
+                               {Column::Outcome, 170}})
+    grid_->horizontalHeader()->resizeSection(static_cast<int>(column), width);
   column->addWidget(grid_, 1);
   column->addWidget(build_figures());
 
@@ -151,7 +158,10 @@ QWidget* ReportPage::build_figures() {
   totals_table_->horizontalHeader()->hide();
   list_style(totals_table_);
   uniform_rows(totals_table_);
-  totals_table_->setFixedWidth(230);
+  totals_table_->setFixedWidth(280);
+  totals_table_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+  totals_table_->horizontalHeader()->setStretchLastSection(false);
+  totals_table_->horizontalHeader()->resizeSection(1, 60);
   side->addWidget(totals_table_, 1);
   count_ = named<QLabel>("ReportCount", box);
   side->addWidget(count_);

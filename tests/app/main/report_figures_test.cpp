@@ -5,6 +5,7 @@
 #include <time.h>
 
 #include <QApplication>
+#include <QBarCategoryAxis>
 #include <QBarSeries>
 #include <QBarSet>
 #include <QChart>
@@ -198,18 +199,22 @@ TEST(OutcomeChart, StackedPerDayOrOneBarPerOutcome) {
     const char* name;
     std::vector<AttemptRow> rows;
     ChartKind kind;
-    int categories;
+    QStringList days;  // the axis's categories
   };
   const std::int64_t day1 = local_ms(2026, 12, 9, 10), day2 = local_ms(2026, 12, 11, 10);
+  const std::int64_t last_day = local_ms(2027, 3, 20, 10);  // 1405/12/29
+  const std::int64_t new_year = local_ms(2027, 3, 21, 10);  // 1406/01/01
   const Case cases[] = {
       {"several days", {attempt(day1, Outcome::Busy), attempt(day1, Outcome::HeardMain),
                         attempt(day2, Outcome::Busy), attempt(day2, std::nullopt)},
-       ChartKind::PerDay, 2},
+       ChartKind::PerDay, {"09/18", "09/20"}},
+      {"across the new year", {attempt(last_day, Outcome::Busy), attempt(new_year, Outcome::Busy)},
+       ChartKind::PerDay, {"1405/12/29", "1406/01/01"}},
       {"one day", {attempt(day1, Outcome::Busy), attempt(day1 + 1000, Outcome::Busy),
                    attempt(day1, Outcome::Rejected)},
-       ChartKind::PerOutcome, 1},
-      {"nothing ended", {attempt(day1, std::nullopt)}, ChartKind::Empty, 0},
-      {"no rows", {}, ChartKind::Empty, 0},
+       ChartKind::PerOutcome, {"09/18"}},
+      {"nothing ended", {attempt(day1, std::nullopt)}, ChartKind::Empty, {}},
+      {"no rows", {}, ChartKind::Empty, {}},
   };
   for (const auto& c : cases) {
     const ChartKind kind = fill_outcome_chart(chart, counts_per_day(c.rows));
@@ -221,7 +226,11 @@ TEST(OutcomeChart, StackedPerDayOrOneBarPerOutcome) {
     int categories = 0;
     const auto sums = chart_sums(chart, categories);
     EXPECT_EQ(sums, outcome_totals(c.rows).per_outcome) << c.name;
-    EXPECT_EQ(categories, c.categories) << c.name;
+    EXPECT_EQ(categories, c.days.size()) << c.name;
+    QStringList days;
+    for (QAbstractAxis* axis : chart.axes(Qt::Horizontal))
+      if (auto* category = qobject_cast<QBarCategoryAxis*>(axis)) days = category->categories();
+    EXPECT_EQ(days, c.days) << c.name;
     EXPECT_EQ(chart.axes().size(), c.kind == ChartKind::Empty ? 0 : 2) << c.name << ": old axes left";
   }
 }
