@@ -37,8 +37,8 @@ void wait_for_paint(QWidget& widget) {
 class NoMembers final : public campaign::MemberSource {
  public:
   std::vector<campaign::GroupRow> groups() override { return {}; }
-  std::optional<std::vector<std::string>> open_members(const std::string&, std::string&) override {
-    return std::vector<std::string>{};
+  std::optional<std::vector<campaign::MemberToCall>> open_members(const std::string&, std::string&) override {
+    return std::vector<campaign::MemberToCall>{};
   }
   bool set_filter(const campaign::DateFilterRequest&) override { return true; }
   void clear_filter() override {}
@@ -55,6 +55,7 @@ class NoFiles final : public app::FileChooser {
   std::optional<std::string> open_log() override { return std::nullopt; }
   std::optional<std::string> save_log() override { return std::nullopt; }
   std::optional<std::string> open_wave() override { return std::nullopt; }
+  std::optional<std::string> save_report(app::ReportFormat) override { return std::nullopt; }
 };
 
 void BM_MainWindowToFirstPaint(benchmark::State& state) {

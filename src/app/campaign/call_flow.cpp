@@ -12,6 +12,7 @@ CallFlow::CallFlow(messaging::Loop& loop, LinePort& line, VoicePort& voice, Stat
     : window_(loop, [this](messaging::UINT m, messaging::WPARAM w, messaging::LPARAM) {
         return window_proc(m, w);
       }),
+      loop_(loop),
       line_(line),
       voice_(voice),
       log_(log),
@@ -59,6 +60,7 @@ void CallFlow::on_call_state(CallEvent state) {
       log_.append(text::kRemoteDisconnected);
       break;
     case CallEvent::Busy:
+      facts_.busy = true;
       ++tally_.busy;
       record_failed_attempt();
       log_.append(text::kBusy);
@@ -69,6 +71,7 @@ void CallFlow::on_call_state(CallEvent state) {
       window_.set_timer(kTimer13, kIncomingDrop);
       break;
     case CallEvent::Error:
+      facts_.line_error = true;
       log_.append(text::kUnknownError);
       break;
     case CallEvent::Other:
@@ -78,6 +81,7 @@ void CallFlow::on_call_state(CallEvent state) {
 
 void CallFlow::connected() {
   ++tally_.answered;
+  facts_.answered = loop_.clock().wall_now();
   digits_accepted_ = false;
   window_.set_timer(kTimer15, kKeyGuard);
   log_.append(text::kWaitingForCallee);
@@ -91,10 +95,29 @@ void CallFlow::connected() {
 }
 
 bool CallFlow::play_opening() {
-  return voice_.play(line_.wave_play_id(), paths_.opening) == 0;
+  if (voice_.play(line_.wave_play_id(), paths_.opening) != 0) {
+    facts_.play_failed = true;
+    return false;
+  }
+  start_playing(Playing::Opening);
+  return true;
+}
+
+void CallFlow::start_playing(Playing what) {
+  stop_playing();
+  playing_ = what;
+  playing_since_ = loop_.now();
+}
+
+void CallFlow::stop_playing() {
+  const double seconds = std::chrono::duration<double>(loop_.now() - playing_since_).count();
+  if (playing_ == Playing::Opening) facts_.opening_heard_s += seconds;
+  if (playing_ == Playing::Main) facts_.main_heard_s += seconds;
+  playing_ = Playing::Nothing;
 }
 
 void CallFlow::end_call_flow() {
+  stop_playing();
   window_.kill_timer(kTimerWaitForResponse);
   // The stage is cleared first, so the PlayDone that the stop reports triggers nothing.
   stage_ = CallStage::Idle;
@@ -104,6 +127,7 @@ void CallFlow::end_call_flow() {
 void CallFlow::on_before_disconnect() { end_call_flow(); }
 
 void CallFlow::on_digit(char digit) {
+  facts_.keys += digit;
   marks_.callee_choice = 1;
   if (digit == '1') {
     if ((stage_ == CallStage::Opening || stage_ == CallStage::WaitingForKey) && digits_accepted_) {
@@ -112,6 +136,7 @@ void CallFlow::on_digit(char digit) {
   } else if (digit == '2') {
     if (!digits_accepted_) return;
     ++tally_.key2;
+    facts_.declined = true;
     marks_.callee_choice = 2;
     log_.append(text::kPlaybackRefused);
     line_.hangup();
@@ -120,18 +145,22 @@ void CallFlow::on_digit(char digit) {
 
 void CallFlow::key_one() {
   ++tally_.key1;
+  facts_.main_requested = true;
   window_.kill_timer(kTimerWaitForResponse);
   stage_ = CallStage::StartingMain;
+  stop_playing();
   voice_.play_stop();
   // The stop lets the loop run: the call may have ended meanwhile.
   if (stage_ != CallStage::StartingMain) return;
   log_.append(text::kPlaybackRequested);
   log_playback_ = true;
   if (voice_.play(line_.wave_play_id(), paths_.main) != 0) {
+    facts_.play_failed = true;
     line_.hangup();
     log_.append(text::kPlayFailed);
     return;
   }
+  start_playing(Playing::Main);
   stage_ = CallStage::Main;
 }
 
@@ -143,9 +172,12 @@ void CallFlow::on_sound_state(SoundEvent state, int error) {
     case SoundEvent::PlayDone:
       if (log_playback_) log_.append(text::kPlayDone);
       if (stage_ == CallStage::Opening) {
+        stop_playing();
         window_.set_timer(kTimerWaitForResponse, kWaitForResponse);
         stage_ = CallStage::WaitingForKey;
       } else if (stage_ == CallStage::Main) {
+        stop_playing();
+        facts_.main_done = true;
         line_.hangup();
       }
       break;
@@ -169,6 +201,7 @@ void CallFlow::on_sound_state(SoundEvent state, int error) {
 void CallFlow::wait_expired() {
   ++marks_.wait_count;
   if (marks_.wait_count >= settings_.waiting_length) {
+    facts_.no_key = true;
     ++tally_.unanswered;
     log_.append(text::kNoResponse);
     record_failed_attempt();

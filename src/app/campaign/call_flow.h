@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 
+#include "app/campaign/attempt_outcome.h"
 #include "app/campaign/ports.h"
 #include "app/campaign/pre_call_settings.h"
 #include "app/campaign/status_log.h"
@@ -74,6 +75,12 @@ class CallFlow {
   void record_failed_attempt();
 
   OutcomeMarks& marks() { return marks_; }
+  // What the current attempt has shown so far; the campaign clears it before each dial.
+  AttemptFacts& facts() { return facts_; }
+  void reset_facts() {
+    facts_ = AttemptFacts{};
+    playing_ = Playing::Nothing;
+  }
   CallTally& tally() { return tally_; }
   CallStage stage() const { return stage_; }
   bool digits_accepted() const { return digits_accepted_; }
@@ -87,8 +94,13 @@ class CallFlow {
   void key_one();
   void end_call_flow();
   bool play_opening();
+  // The message clock: how long each message has been playing into the call.
+  enum class Playing { Nothing, Opening, Main };
+  void start_playing(Playing what);
+  void stop_playing();
 
   messaging::FunctionWindow window_;
+  messaging::Loop& loop_;
   LinePort& line_;
   VoicePort& voice_;
   StatusLog& log_;
@@ -102,6 +114,9 @@ class CallFlow {
   bool log_playback_ = false;
   OutcomeMarks marks_;
   CallTally tally_;
+  AttemptFacts facts_;
+  Playing playing_ = Playing::Nothing;
+  messaging::TimePoint playing_since_{};
 };
 
 }  // namespace orvexa::campaign

@@ -1,5 +1,7 @@
 #include "app/campaign/call_record.h"
 
+#include "platform/telephony/tapi.h"
+
 namespace orvexa::campaign {
 
 namespace {
@@ -87,7 +89,16 @@ std::string CallCause::text() const {
   std::string out;
   if (sip_status != 0) out = std::to_string(sip_status);
   if (!reason.empty()) out += (out.empty() ? "" : " ") + reason;
-  return out;
+  if (!out.empty()) return out;
+  switch (disconnect_mode) {
+    case telephony::LINEDISCONNECTMODE_REJECT: return "rejected";
+    case telephony::LINEDISCONNECTMODE_NOANSWER: return "no answer";
+    case telephony::LINEDISCONNECTMODE_BADADDRESS: return "bad address";
+    case telephony::LINEDISCONNECTMODE_UNREACHABLE: return "unreachable";
+    case telephony::LINEDISCONNECTMODE_UNAVAIL: return "unavailable";
+    case telephony::LINEDISCONNECTMODE_NODIALTONE: return "no dial tone";
+    default: return {};
+  }
 }
 
 }  // namespace orvexa::campaign

@@ -1,6 +1,9 @@
 #include "app/campaign/campaign_engine.h"
 
 #include "app/campaign/campaign_texts.h"
+#include "app/campaign/record_texts.h"
+
+#include <algorithm>
 
 namespace orvexa::campaign {
 
@@ -10,7 +13,25 @@ CampaignEngine::CampaignEngine(messaging::Loop& loop, CampaignDeps deps)
       }),
       d_(deps),
       flow_(loop, deps.line, deps.voice, deps.log, deps.settings, deps.paths, deps.dialogs) {
-  flow_.on_disconnected([this] { window_.set_timer(kTimer12, kBetweenCalls); });
+  flow_.on_disconnected([this] {
+    close_attempt(d_.line.call_cause());
+    window_.set_timer(kTimer12, kBetweenCalls);
+  });
+}
+
+CampaignEngine::~CampaignEngine() {
+  if (attempt_open_) {
+    flow_.facts().interrupted = true;
+    close_attempt(d_.line.call_cause());
+  }
+  if (operation_open_ && !paused_) recorder().finish(CampaignState::Interrupted);
+}
+
+void CampaignEngine::stop() {
+  stopped_by_operator_ = true;
+  // The call the operator cuts short reached nobody as far as the campaign is concerned.
+  if (attempt_open_) flow_.facts().interrupted = true;
+  end_operation(false);
 }
 
 messaging::LRESULT CampaignEngine::window_proc(messaging::UINT message, messaging::WPARAM id) {
@@ -31,6 +52,7 @@ StartResult CampaignEngine::start(const CampaignRequest& request) {
   if (running_) return StartResult::Refused;
   stop_voice();
   mode_single_ = mode_group_ = mode_all_groups_ = group_has_more_ = false;
+  resuming_ = paused_ = stopped_by_operator_ = false;
   flow_.marks().reset_for_new_number();
   d_.members.clear_filter();
   if (d_.paths.opening.empty()) return refuse(text::kNoOpeningMessage, false);
@@ -44,9 +66,66 @@ StartResult CampaignEngine::start(const CampaignRequest& request) {
     case CampaignChoice::OneGroup:
       return start_one_group(request);
     case CampaignChoice::AllGroups:
-      return start_all_groups();
+      return start_all_groups(request);
   }
   return StartResult::Refused;
+}
+
+StartResult CampaignEngine::resume(const ResumeRequest& request) {
+  if (running_) return StartResult::Refused;
+  stop_voice();
+  mode_single_ = mode_group_ = mode_all_groups_ = group_has_more_ = false;
+  paused_ = stopped_by_operator_ = false;
+  resuming_ = true;
+  flow_.marks().reset_for_new_number();
+  if (d_.paths.opening.empty()) return refuse(text::kNoOpeningMessage, false);
+  if (d_.paths.main.empty()) return refuse(text::kNoMainMessage, false);
+  if (request.plan.empty()) return StartResult::Refused;
+  set_plan(request.plan);
+  std::string first(text::kResumedCampaign);
+  first += std::to_string(request.campaign);
+  d_.log.append(first);
+  begin_activity();
+  lock_window();
+  if (request.choice == CampaignChoice::OneNumber) return resume_one_number();
+  enter_group(0);
+  group_has_more_ = has_members_to_call();
+  if (request.choice == CampaignChoice::OneGroup) {
+    mode_group_ = true;
+    show_group_progress();
+    log_group_header(text::kOneGroupHeader);
+    if (next_member(mode_group_) == Step::Exhausted) end_operation(true);
+    return StartResult::Started;
+  }
+  group_position_ = 1;
+  mode_all_groups_ = true;
+  show_group_progress();
+  if (group_has_more_) log_group_header(text::kGroupHeader);
+  next_group();
+  return StartResult::Started;
+}
+
+StartResult CampaignEngine::resume_one_number() {
+  CampaignMember& member = plan_.front().members.front();
+  num_ = member.number;
+  d_.view.set_number(num_);
+  d_.log.append(text::kSeparator);
+  d_.log.append(text::kOneNumberHeader);
+  mode_single_ = true;
+  if (member.progress == MemberProgress::Done) {
+    end_operation(true);
+    return StartResult::Started;
+  }
+  if (member.progress == MemberProgress::RetryDue) flow_.marks().first_attempt = false;
+  dial_one_number();
+  return StartResult::Started;
+}
+
+void CampaignEngine::log_group_header(std::string_view header) {
+  std::string line(header);
+  line += group_name_;
+  d_.log.append(text::kSeparator);
+  d_.log.append(line);
 }
 
 StartResult CampaignEngine::refuse(std::string_view text, bool activity_started) {
@@ -74,6 +153,8 @@ StartResult CampaignEngine::start_one_number(const CampaignRequest& request) {
   num_ = request.number;
   d_.view.set_number(num_);
   begin_activity();
+  set_plan({PlannedGroup{{}, {CampaignMember{.number = num_}}, std::nullopt}});
+  if (!begin_record(request)) return refuse(recorder().problem(), true);
   lock_window();
   d_.log.append(text::kSeparator);
   d_.log.append(text::kOneNumberHeader);
@@ -103,6 +184,18 @@ void CampaignEngine::dial_one_number() {
 }
 
 void CampaignEngine::dial(const std::string& number) {
+  flow_.reset_facts();
+  attempt_ = AttemptStart{current_group_ < group_offsets_.size() && member_position_ > 0
+                              ? group_offsets_[current_group_] + static_cast<std::size_t>(member_position_ - 1)
+                              : 0,
+                          flow_.marks().first_attempt ? 1 : 2, d_.line.active_device(), 0,
+                          window_.loop().clock().wall_now()};
+  // No call without its record: a store that cannot take it pauses the campaign.
+  if (!recorder().attempt_started(attempt_)) {
+    pause_for_records();
+    return;
+  }
+  attempt_open_ = true;
   ++flow_.tally().attempts;
   const int result = d_.line.dial(number);
   d_.log.append(text::kSeparator);
@@ -114,26 +207,108 @@ void CampaignEngine::dial(const std::string& number) {
   // No call means no disconnected state to move on from: count it as unanswered instead.
   ++flow_.tally().failed;
   flow_.record_failed_attempt();
-  window_.set_timer(kTimer12, kBetweenCalls);
+  flow_.facts().dial_refused = true;
+  CallCause cause = d_.line.call_cause();
+  cause.line_error = result;
+  close_attempt(std::move(cause));
+  if (!paused_) window_.set_timer(kTimer12, kBetweenCalls);
 }
 
-bool CampaignEngine::open_group(const GroupRow& group, bool in_all_groups) {
+void CampaignEngine::close_attempt(CallCause cause) {
+  if (!attempt_open_) return;
+  attempt_open_ = false;
+  const AttemptFacts& facts = flow_.facts();
+  AttemptEnd end{classify_attempt(facts, cause), facts.answered, window_.loop().clock().wall_now(),
+                 facts.keys, facts.opening_heard_s, facts.main_heard_s, std::move(cause)};
+  CampaignMember& member = plan_member(attempt_.member);
+  if (end.outcome != Outcome::Interrupted) {
+    // A number tried twice is done; a first try is done unless its retry is due.
+    const bool retry = attempt_.number < 2 && flow_.marks().retry_wanted();
+    member.progress = retry ? MemberProgress::RetryDue : MemberProgress::Done;
+    ++member.attempts;
+  }
+  if (!recorder().attempt_ended(end, member.progress)) pause_for_records();
+}
+
+void CampaignEngine::pause_for_records() {
+  paused_ = true;
+  attempt_open_ = false;
+  const std::string problem = recorder().problem();
+  end_operation(false);
+  operation_open_ = false;
+  std::string box(text::kRecordsPaused);
+  box += problem;
+  d_.dialogs.message_box(box);
+  if (ended_) ended_();
+}
+
+std::optional<PlannedGroup> CampaignEngine::read_group(const GroupRow& group) {
   std::string error;
   auto members = d_.members.open_members(group.gcode, error);
+  PlannedGroup planned{group, {}, std::nullopt};
   if (!members) {
-    if (!in_all_groups) {
-      d_.dialogs.error_box(error);
-      return false;
-    }
-    // One damaged table must not stall the other groups: it counts as empty.
-    d_.log.append(error);
-    members.emplace();
+    planned.open_error = error;
+    return planned;
   }
-  entry_table_ = std::move(*members);
-  member_total_ = static_cast<int>(entry_table_.size());
+  planned.members.reserve(members->size());
+  for (auto& m : *members) {
+    planned.members.push_back(CampaignMember{group.gname, group.gcode, m.row, std::move(m.name),
+                                             std::move(m.family), std::move(m.number)});
+  }
+  return planned;
+}
+
+void CampaignEngine::set_plan(std::vector<PlannedGroup> plan) {
+  plan_ = std::move(plan);
+  group_offsets_.clear();
+  std::size_t offset = 0;
+  for (const auto& g : plan_) {
+    group_offsets_.push_back(offset);
+    offset += g.members.size();
+  }
+}
+
+CampaignMember& CampaignEngine::plan_member(std::size_t index) {
+  std::size_t g = 0;
+  while (g + 1 < group_offsets_.size() && group_offsets_[g + 1] <= index) ++g;
+  return plan_[g].members[index - group_offsets_[g]];
+}
+
+void CampaignEngine::enter_group(std::size_t index) {
+  const PlannedGroup& group = plan_[index];
+  current_group_ = index;
+  // One damaged table must not stall the other groups: it counts as empty.
+  if (group.open_error) d_.log.append(*group.open_error);
+  member_total_ = static_cast<int>(group.members.size());
   member_position_ = 0;
-  group_name_ = group.gname;
-  return true;
+  group_name_ = group.row.gname;
+}
+
+bool CampaignEngine::has_members_to_call() const {
+  if (current_group_ >= plan_.size()) return false;
+  const auto& members = plan_[current_group_].members;
+  if (!resuming_) return !members.empty();
+  return std::any_of(members.begin(), members.end(),
+                     [](const CampaignMember& m) { return m.progress != MemberProgress::Done; });
+}
+
+bool CampaignEngine::begin_record(const CampaignRequest& request) {
+  CampaignDescription description;
+  description.choice = request.choice;
+  description.chosen = request.choice == CampaignChoice::OneNumber ? request.number
+                       : request.choice == CampaignChoice::OneGroup ? request.group_name
+                                                                    : std::string();
+  description.filter = request.filter;
+  description.settings = "retry_once=" + std::to_string(d_.settings.retry_once) +
+                         " waiting_length=" + std::to_string(d_.settings.waiting_length) +
+                         " shutdown=" + std::to_string(d_.settings.shutdown);
+  description.opening.path = d_.paths.opening;
+  description.main.path = d_.paths.main;
+  const int device = d_.line.active_device();
+  description.lines.push_back(std::to_string(device) + " " + d_.line.line_name(device));
+  std::vector<CampaignMember> members;
+  for (const auto& g : plan_) members.insert(members.end(), g.members.begin(), g.members.end());
+  return recorder().begin(description, members);
 }
 
 void CampaignEngine::show_group_progress() {
@@ -144,41 +319,44 @@ void CampaignEngine::show_group_progress() {
 StartResult CampaignEngine::start_one_group(const CampaignRequest& request) {
   if (request.group_name.empty()) return refuse(text::kNoGroupChosen, false);
   begin_activity();
-  group_list_ = d_.members.groups();
+  const auto groups = d_.members.groups();
   const GroupRow* row = nullptr;
-  for (const auto& g : group_list_) {
+  for (const auto& g : groups) {
     if (g.gname == request.group_name) row = &g;
   }
   if (!row) return refuse(text::kNoGroupChosen, true);
-  if (!open_group(*row, false)) {
+  auto group = read_group(*row);
+  if (group->open_error) {
+    d_.dialogs.error_box(*group->open_error);
     d_.view.show_activity(false);
     return StartResult::Refused;
   }
-  if (member_total_ == 0) return refuse(text::kEmptyGroup, true);
+  if (group->members.empty()) return refuse(text::kEmptyGroup, true);
+  set_plan({std::move(*group)});
+  enter_group(0);
+  if (!begin_record(request)) return refuse(recorder().problem(), true);
   show_group_progress();
   lock_window();
   mode_group_ = true;
-  std::string header(text::kOneGroupHeader);
-  header += group_name_;
-  d_.log.append(text::kSeparator);
-  d_.log.append(header);
+  log_group_header(text::kOneGroupHeader);
   next_member(mode_group_);
   return StartResult::Started;
 }
 
-StartResult CampaignEngine::start_all_groups() {
+StartResult CampaignEngine::start_all_groups(const CampaignRequest& request) {
   begin_activity();
-  group_list_ = d_.members.groups();
-  if (group_list_.empty()) return refuse(text::kNoGroups, true);
+  const auto groups = d_.members.groups();
+  if (groups.empty()) return refuse(text::kNoGroups, true);
+  std::vector<PlannedGroup> plan;
+  for (const auto& g : groups) plan.push_back(std::move(*read_group(g)));
+  set_plan(std::move(plan));
+  if (!begin_record(request)) return refuse(recorder().problem(), true);
   group_position_ = 1;
   mode_all_groups_ = true;
-  open_group(group_list_.front(), true);
+  enter_group(0);
   group_has_more_ = member_total_ > 0;
   show_group_progress();
-  std::string header(text::kGroupHeader);
-  header += group_name_;
-  d_.log.append(text::kSeparator);
-  d_.log.append(header);
+  log_group_header(text::kGroupHeader);
   lock_window();
   next_group();
   return StartResult::Started;
@@ -195,20 +373,33 @@ CampaignEngine::Step CampaignEngine::next_member(bool& members_left) {
     dial_current_member();
     return Step::Handled;
   }
-  if (!members_left || member_position_ >= member_total_) {
-    members_left = false;
-    return Step::Exhausted;
+  for (;;) {
+    if (!members_left || member_position_ >= member_total_) {
+      members_left = false;
+      return Step::Exhausted;
+    }
+    marks.reset_for_new_number();
+    ++member_position_;
+    const MemberProgress progress = current_member().progress;
+    if (progress == MemberProgress::Done) continue;  // only in a resumed campaign
+    show_group_progress();
+    if (progress == MemberProgress::RetryDue) {
+      d_.log.append(text::kSeparator);
+      d_.log.append(text::kRetry);
+      marks.first_attempt = marks.retry_due = false;
+    }
+    dial_current_member();
+    return Step::Handled;
   }
-  marks.reset_for_new_number();
-  ++member_position_;
-  show_group_progress();
-  dial_current_member();
-  return Step::Handled;
+}
+
+CampaignMember& CampaignEngine::current_member() {
+  return plan_[current_group_].members[static_cast<std::size_t>(member_position_ - 1)];
 }
 
 void CampaignEngine::dial_current_member() {
   flow_.marks().wait_count = 0;
-  num_ = entry_table_[static_cast<std::size_t>(member_position_ - 1)];
+  num_ = current_member().number;
   d_.view.set_number(num_);
   dial(num_);
 }
@@ -218,26 +409,26 @@ void CampaignEngine::next_group() {
     if (!running_) return;
     if (group_has_more_ && next_member(group_has_more_) == Step::Handled) return;
     group_has_more_ = false;
-    if (group_position_ >= group_list_.size()) {
+    if (group_position_ >= plan_.size()) {
       mode_all_groups_ = false;
       end_operation(true);
       return;
     }
     ++group_position_;
     group_has_more_ = true;
-    open_group(group_list_[group_position_ - 1], true);
-    if (member_total_ > 0) {
+    enter_group(group_position_ - 1);
+    if (has_members_to_call()) {
       show_group_progress();
       flow_.marks().reset_for_new_number();
-      std::string header(text::kGroupHeader);
-      header += group_name_;
-      d_.log.append(text::kSeparator);
-      d_.log.append(header);
+      log_group_header(text::kGroupHeader);
       next_member(group_has_more_);
       return;
     }
-    d_.log.append(text::kSeparator);
-    d_.log.append(text::kGroupSkipped);
+    // A resumed campaign passes over the groups it has finished without a word.
+    if (!resuming_ || plan_[group_position_ - 1].members.empty()) {
+      d_.log.append(text::kSeparator);
+      d_.log.append(text::kGroupSkipped);
+    }
     group_has_more_ = false;
   }
 }
@@ -265,6 +456,7 @@ void CampaignEngine::end_operation(bool as_end) {
   // An idle incoming call also ends in here; only a started campaign has an operation to end.
   if (!as_end || !operation_open_) return;
   operation_open_ = false;
+  recorder().finish(stopped_by_operator_ ? CampaignState::Stopped : CampaignState::Finished);
   d_.log.append(text::kSeparator);
   d_.log.append(text::kEndOfOperation);
   d_.dialogs.message_box(text::kEndOfOperation);

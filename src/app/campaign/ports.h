@@ -3,6 +3,7 @@
 // the tests each supply their own; adapters bind the first two to KDPhone and KDVoice.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -103,15 +104,22 @@ struct DateFilterRequest {
   std::string day;
 };
 
+// A member as the member source gives it; a campaign copies it.
+struct MemberToCall {
+  std::optional<std::int64_t> row;  // the member's row in its group's table
+  std::string name, family;
+  std::string number;
+};
+
 class MemberSource {
  public:
   virtual ~MemberSource() = default;
   // The groups in list order (code <> 0).
   virtual std::vector<GroupRow> groups() = 0;
-  // The numbers of a group's members, in table order, with the filter in force; nullopt and
-  // `error` set when the table cannot be opened.
-  virtual std::optional<std::vector<std::string>> open_members(const std::string& gcode,
-                                                               std::string& error) = 0;
+  // A group's members, in table order, with the filter in force; nullopt and `error` set when
+  // the table cannot be opened.
+  virtual std::optional<std::vector<MemberToCall>> open_members(const std::string& gcode,
+                                                                std::string& error) = 0;
   // False when the date is incomplete or invalid; the filter then stays off.
   virtual bool set_filter(const DateFilterRequest& filter) = 0;
   virtual void clear_filter() = 0;

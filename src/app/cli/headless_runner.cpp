@@ -12,6 +12,7 @@
 #include "app/data/contact_store.h"
 #include "app/data/solar_date.h"
 #include "app/assembly/program_assembly.h"
+#include "app/cli/run_records.h"
 #include "app/cli/stream_dialogs.h"
 
 namespace orvexa::campaign {
@@ -44,6 +45,18 @@ class StreamView final : public CampaignView {
 };
 
 }  // namespace
+
+std::string outcome_line(std::int64_t campaign, const std::map<Outcome, int>& counts) {
+  std::string line = "campaign " + std::to_string(campaign) + ":";
+  bool first = true;
+  for (const Outcome o : kAllOutcomes) {
+    const auto it = counts.find(o);
+    if (it == counts.end() || it->second == 0) continue;
+    line += (first ? " " : ", ") + std::string(outcome_token(o)) + " " + std::to_string(it->second);
+    first = false;
+  }
+  return first ? line + " no calls" : line;
+}
 
 std::optional<messaging::WallTime> parse_local_time(const std::string& text) {
   std::tm tm{};
@@ -93,6 +106,8 @@ int run_headless_campaign(const std::filesystem::path& folder, const HeadlessOpt
     err << opened.message << '\n';
     return 1;
   }
+  RunRecords records;
+  if (!records.open(folder, options, rig.clock(), err)) return 1;
 
   host::NoBusyIndicator busy;
   host::StreamMessageBox component_box(err);
@@ -113,11 +128,14 @@ int run_headless_campaign(const std::filesystem::path& folder, const HeadlessOpt
   cli::StreamDialogs dialogs(err);
   MessagePaths paths;
   PreCallSettings settings = options.settings;
-  CampaignEngine engine(rig.loop(), {line, voice_port, members, log, view, dialogs, shell, settings, paths});
+  CampaignEngine engine(rig.loop(),
+                        {line, voice_port, members, log, view, dialogs, shell, settings, paths, records.recorder()});
   MessagePreparation prep(voice_port, engine.call_flow(), log, dialogs, paths, folder);
   prep.fill_paths_from_folder();
   if (options.opening) paths.opening = *options.opening;
   if (options.main) paths.main = *options.main;
+  std::optional<ResumeRequest> resumed;
+  if (options.resume && !(resumed = records.resume(options, paths, settings, err))) return 1;
   CallFlow& flow = engine.call_flow();
   line.bind({[&](CallEvent e) { flow.on_call_state(e); }, [&] { flow.on_before_disconnect(); },
              [&](char d) { flow.on_digit(d); }});
@@ -139,9 +157,10 @@ int run_headless_campaign(const std::filesystem::path& folder, const HeadlessOpt
   bool ended = false;
   engine.on_operation_ended([&] { ended = true; });
   CampaignRequest request{options.choice, options.number, options.group, options.filter};
-  const bool started = engine.start(request) == StartResult::Started;
+  const bool started =
+      (resumed ? engine.resume(*resumed) : engine.start(request)) == StartResult::Started;
   if (started) {
-    const bool power_off = settings.shutdown;
+    const bool power_off = settings.shutdown && !engine.paused();
     auto finished = [&] { return ended && (!power_off || view.closed); };
     // A manual clock jumps between deadlines; a real one is bounded by the calls themselves.
     const auto limit = options.fast ? std::chrono::hours(24 * 365) : std::chrono::hours(24 * 30);
@@ -152,7 +171,8 @@ int run_headless_campaign(const std::filesystem::path& folder, const HeadlessOpt
   if (!view.closed) write_reports();
   if (!started) return 1;
   out << summary_line(flow.tally()) << '\n';
-  return ended ? 0 : 1;
+  const bool placed = records.report(folder / kLastReportFile, out);
+  return ended && !engine.paused() && placed ? 0 : 1;
 }
 
 }  // namespace orvexa::campaign

@@ -8,10 +8,12 @@
 
 #include <filesystem>
 #include <iosfwd>
+#include <map>
 #include <optional>
 #include <string>
 
 #include "app/campaign/call_flow.h"
+#include "app/campaign/call_record.h"
 #include "app/campaign/campaign_engine.h"
 #include "platform/host/host_services.h"
 
@@ -28,15 +30,22 @@ struct HeadlessOptions {
   bool fast = false;                  // the manual clock: waits take no real time
   std::optional<std::string> now;     // "YYYY-MM-DD HH:MM", local time, for the clock's start
   std::optional<std::string> log_file;  // a copy of the status log besides "Last Report.txt"
+  bool record = true;                   // keep the campaign in calls.db
+  bool resume = false;                  // continue an unfinished campaign instead of starting one
+  std::optional<std::int64_t> resume_id;  // which one; default the newest unfinished
 };
 
-// 0 at the end of the operation, 1 when the start was refused or the set-up failed.
+// 0 at the end of the operation, 1 when the start was refused, the set-up failed, the records
+// could not be kept, or no call of the campaign could be placed at all.
 // `shell` receives the power-off when the shutdown option is set.
 int run_headless_campaign(const std::filesystem::path& program_folder, const HeadlessOptions& options,
                           std::ostream& out, std::ostream& err, host::Shell& shell);
 
 // "attempts 7, answered 4, key 1 2, key 2 1, busy 1, unanswered 2, failed 1"
 std::string summary_line(const CallTally& tally);
+
+// "campaign 3: heard-main 2, busy 1": the recorded outcomes of the campaign's attempts.
+std::string outcome_line(std::int64_t campaign, const std::map<Outcome, int>& counts);
 
 // Local "YYYY-MM-DD HH:MM"; nullopt when it is not a real date and time.
 std::optional<messaging::WallTime> parse_local_time(const std::string& text);

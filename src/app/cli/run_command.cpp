@@ -1,6 +1,7 @@
 // `orvexa run`: a campaign without windows. The same engine as the main window; the status log
 // goes to standard output as it is written, message boxes to standard error.
 #include <CLI/CLI.hpp>
+#include <optional>
 
 #include "app/cli/headless_runner.h"
 #include "app/cli/cli.h"
@@ -19,6 +20,8 @@ struct RunArguments {
   int line = 0;
   bool fast = false, shutdown = false;
   std::string now, log;
+  bool no_record = false;
+  std::optional<std::string> resume;  // the campaign's id, or empty for the newest unfinished one
 };
 
 // "MM/DD" into the filter's month and day fields; the day and month checks are the filter's.
@@ -32,8 +35,13 @@ bool split_date(const std::string& text, campaign::DateFilterRequest& request) {
 
 int run(const RunArguments& a, CliContext& context) {
   campaign::HeadlessOptions options;
-  if (a.number.empty() && a.group.empty() && !a.all_groups) {
-    context.streams.err << "orvexa run: choose --number N, --group NAME or --all-groups\n";
+  const bool resuming = a.resume.has_value();
+  if (resuming && (!a.number.empty() || !a.group.empty() || a.all_groups || !a.filter.empty())) {
+    context.streams.err << "orvexa run: --resume continues a recorded campaign; it takes no new choice\n";
+    return kExitBadArguments;
+  }
+  if (!resuming && a.number.empty() && a.group.empty() && !a.all_groups) {
+    context.streams.err << "orvexa run: choose --number N, --group NAME, --all-groups or --resume [ID]\n";
     return kExitBadArguments;
   }
   if (!a.number.empty()) {
@@ -62,6 +70,16 @@ int run(const RunArguments& a, CliContext& context) {
   options.fast = a.fast;
   if (!a.now.empty()) options.now = a.now;
   if (!a.log.empty()) options.log_file = a.log;
+  options.record = !a.no_record;
+  options.resume = resuming;
+  if (resuming && !a.resume->empty()) {
+    try {
+      options.resume_id = std::stoll(*a.resume);
+    } catch (const std::exception&) {
+      context.streams.err << "orvexa run: --resume takes a campaign number\n";
+      return kExitBadArguments;
+    }
+  }
   host::SystemShell shell;
   return campaign::run_headless_campaign(context.program_folder, options, context.streams.out,
                                          context.streams.err, shell);
@@ -95,6 +113,12 @@ void register_run_command(CLI::App& app, CommandSet& commands) {
   cmd->add_option("--now", a->now, "With --fast: the clock's start, \"YYYY-MM-DD HH:MM\" local time");
   cmd->add_flag("--shutdown", a->shutdown, "Power the computer off when the operation ends");
   cmd->add_option("--log", a->log, "Also write the status log to this file (code page 1256)");
+  cmd->add_flag("--no-record", a->no_record, "Run without keeping the campaign in calls.db");
+  auto* resume = cmd->add_option_function<std::string>(
+      "--resume", [a](const std::string& id) { a->resume = id; },
+      "Continue campaign ID, or the newest unfinished one (see `orvexa campaigns`)");
+  resume->expected(0, 1)->default_str("")->check(CLI::PositiveNumber | CLI::IsMember({""}));
+  resume->excludes(number)->excludes(group)->excludes(all);
 }
 
 }  // namespace orvexa::cli

@@ -94,13 +94,17 @@ class CallsDatabase {
   std::optional<CampaignRow> campaign(std::int64_t id);
   // In dial order.
   std::vector<AttemptRow> attempts(std::int64_t campaign, const AttemptFilter& filter = {});
-  // Campaigns whose program is gone while they were running: marked interrupted, their open
-  // attempts too. Returns the newest of them that still has members to call.
-  std::optional<std::int64_t> unfinished_campaign();
+  // Campaigns whose program is gone while they were running are marked interrupted, their
+  // open attempts too. Returns the newest interrupted campaign (or stopped one, when asked) that
+  // still has members to call.
+  std::optional<std::int64_t> unfinished_campaign(bool stopped_too = false);
   std::optional<ResumePlan> resume_plan(std::int64_t campaign);
+  // The operator's word on a campaign (declining to continue it marks it stopped).
+  bool mark(std::int64_t campaign, campaign::CampaignState state);
 
  private:
   friend class StoreRecorder;
+  void mark_abandoned();
   CallsDatabase(std::filesystem::path file, sqlite3* db) : file_(std::move(file)), db_(db) {}
   std::filesystem::path file_;
   sqlite3* db_ = nullptr;
@@ -113,5 +117,11 @@ struct CallsDatabase::Opened {
   CallsDatabase* operator->() const { return db.get(); }
   const std::string& error() const { return error_text; }
 };
+
+// This boot of the machine: with the process id, who runs a campaign.
+std::string running_boot();
+
+// A resumed campaign's members back into groups, in their order.
+std::vector<campaign::PlannedGroup> plan_groups(std::vector<campaign::CampaignMember> members);
 
 }  // namespace orvexa::records

@@ -265,17 +265,17 @@ class FakeMembers final : public MemberSource {
   std::optional<std::string> filter_date;
 
   std::vector<GroupRow> groups() override { return group_rows; }
-  std::optional<std::vector<std::string>> open_members(const std::string& gcode,
-                                                       std::string& error) override {
+  std::optional<std::vector<MemberToCall>> open_members(const std::string& gcode,
+                                                        std::string& error) override {
     if (broken.count(gcode) || !tables.count(gcode)) {
       error = "no such table: " + gcode;
       return std::nullopt;
     }
-    std::vector<std::string> numbers;
+    std::vector<MemberToCall> to_call;
     for (const auto& m : tables[gcode]) {
-      if (!filter_date || m.birthday == *filter_date) numbers.push_back(m.num);
+      if (!filter_date || m.birthday == *filter_date) to_call.push_back({std::nullopt, "", "", m.num});
     }
-    return numbers;
+    return to_call;
   }
   bool set_filter(const DateFilterRequest& f) override {
     if (f.month.size() != 2 || f.day.size() != 2 || f.month > "12" || f.month == "00") return false;

@@ -64,7 +64,8 @@ int count(const std::vector<std::string>& lines, std::string_view what) {
 
 struct Outcome {
   int code = 0;
-  std::vector<std::string> out;
+  std::vector<std::string> out;  // the status log and the summary
+  std::vector<std::string> record;  // what follows: outcomes, where the log and report are
   std::string err;
 };
 
@@ -76,6 +77,12 @@ Outcome run(const fs::path& folder, HeadlessOptions options) {
   Outcome r;
   r.code = run_headless_campaign(folder, options, out, err, shell);
   r.out = lines_of(out.str());
+  const auto summary = std::find_if(r.out.rbegin(), r.out.rend(),
+                                    [](const std::string& l) { return l.starts_with("attempts "); });
+  if (summary != r.out.rend()) {
+    r.record.assign(summary.base(), r.out.end());
+    r.out.erase(summary.base(), r.out.end());
+  }
   r.err = err.str();
   return r;
 }
@@ -116,6 +123,8 @@ TEST(HeadlessCampaign, GroupOfEveryOutcomeOnTheSimulatedLine) {
   EXPECT_EQ(count(r.out, text::kDisconnected), 6);
   EXPECT_EQ(r.out[r.out.size() - 2], std::string(text::kEndOfOperation));
   EXPECT_EQ(r.out.back(), "attempts 6, answered 4, key 1 2, key 2 0, busy 2, unanswered 2, failed 0");
+  ASSERT_EQ(r.record.size(), 3u);
+  EXPECT_EQ(r.record[0], "campaign 1: heard-main 1, main-cut 1, no-key 2, busy 2");
   EXPECT_NE(r.err.find(std::string(text::kEndOfOperation)), std::string::npos);
 
   // The report reads back from code page 1256 as the lines printed (summary aside).

@@ -10,7 +10,7 @@ std::vector<GroupRow> ContactMemberSource::groups() {
   return rows;
 }
 
-std::optional<std::vector<std::string>> ContactMemberSource::open_members(
+std::optional<std::vector<MemberToCall>> ContactMemberSource::open_members(
     const std::string& gcode, std::string& error) {
   data::Group group;
   group.gcode = gcode;
@@ -20,10 +20,10 @@ std::optional<std::vector<std::string>> ContactMemberSource::open_members(
     if (error.empty()) error = "cannot open member table " + gcode;
     return std::nullopt;
   }
-  std::vector<std::string> numbers;
-  numbers.reserve(members->size());
-  for (const auto& m : *members) numbers.push_back(m.num);
-  return numbers;
+  std::vector<MemberToCall> to_call;
+  to_call.reserve(members->size());
+  for (auto& m : *members) to_call.push_back({m.row, std::move(m.name), std::move(m.family), std::move(m.num)});
+  return to_call;
 }
 
 bool ContactMemberSource::set_filter(const DateFilterRequest& request) {

@@ -16,8 +16,8 @@ class ContactMemberSource final : public MemberSource {
       : store_(store), clock_(clock) {}
 
   std::vector<GroupRow> groups() override;
-  std::optional<std::vector<std::string>> open_members(const std::string& gcode,
-                                                       std::string& error) override;
+  std::optional<std::vector<MemberToCall>> open_members(const std::string& gcode,
+                                                        std::string& error) override;
   bool set_filter(const DateFilterRequest& request) override;
   void clear_filter() override { filter_.reset(); }
 

@@ -1,0 +1,86 @@
+#include "app/cli/run_records.h"
+
+#include <ostream>
+#include <sstream>
+
+namespace orvexa::campaign {
+
+bool RunRecords::open(const std::filesystem::path& folder, const HeadlessOptions& options,
+                      const messaging::Clock& clock, std::ostream& err) {
+  if (!options.record) {
+    err << "not recording: this campaign leaves no record in " << records::kCallsFile << '\n';
+    return !options.resume;
+  }
+  auto opened = records::CallsDatabase::open(folder / records::kCallsFile);
+  if (!opened) {
+    err << opened.error() << "\nthe campaign is not started; --no-record runs it without a record\n";
+    return false;
+  }
+  db_ = std::move(opened.db);
+  recorder_ = std::make_unique<records::StoreRecorder>(*db_, clock);
+  return true;
+}
+
+PreCallSettings settings_from_text(const std::string& text, PreCallSettings settings) {
+  std::istringstream words(text);
+  std::string word;
+  while (words >> word) {
+    const auto eq = word.find('=');
+    if (eq == std::string::npos) continue;
+    const std::string key = word.substr(0, eq);
+    int value = 0;
+    try {
+      value = std::stoi(word.substr(eq + 1));
+    } catch (const std::exception&) {
+      continue;
+    }
+    if (key == "retry_once") settings.retry_once = value != 0;
+    if (key == "waiting_length" && value >= 1 && value <= 7) settings.waiting_length = value;
+    if (key == "shutdown") settings.shutdown = value != 0;
+  }
+  return settings;
+}
+
+std::optional<ResumeRequest> RunRecords::resume(const HeadlessOptions& options, MessagePaths& paths,
+                                                PreCallSettings& settings, std::ostream& err) {
+  if (!db_) return std::nullopt;
+  const auto id = options.resume_id ? options.resume_id : db_->unfinished_campaign(true);
+  auto plan = id ? db_->resume_plan(*id) : std::nullopt;
+  if (!plan) {
+    err << (id ? "no campaign " + std::to_string(*id) : std::string("no unfinished campaign")) << " in "
+        << db_->file().string() << '\n';
+    return std::nullopt;
+  }
+  if (plan->campaign.state == CampaignState::Running) {
+    err << "campaign " << *id << " is running in another program\n";
+    return std::nullopt;
+  }
+  if (!recorder_->reopen(*id)) {
+    err << recorder_->problem() << '\n';
+    return std::nullopt;
+  }
+  // The campaign goes on with the messages it started with, unless new ones are named.
+  if (!options.opening) paths.opening = plan->campaign.opening.path;
+  if (!options.main) paths.main = plan->campaign.main.path;
+  settings = settings_from_text(plan->campaign.settings, settings);
+  return ResumeRequest{*id, plan->campaign.choice, records::plan_groups(std::move(plan->members))};
+}
+
+bool RunRecords::report(const std::filesystem::path& log_file, std::ostream& out) {
+  if (!recorder_ || !recorder_->campaign_id()) return true;
+  const auto id = *recorder_->campaign_id();
+  const auto row = db_->campaign(id);
+  if (!row) return true;
+  out << outcome_line(id, row->outcomes) << '\n';
+  out << "status log: " << log_file.string() << '\n';
+  out << "report: orvexa report " << id << " (" << db_->file().string() << ")\n";
+  int placed = 0, tried = 0;
+  for (const auto& [outcome, count] : row->outcomes) {
+    if (outcome == Outcome::Interrupted) continue;
+    tried += count;
+    if (outcome != Outcome::Failed && outcome != Outcome::Unreachable) placed += count;
+  }
+  return tried == 0 || placed > 0;
+}
+
+}  // namespace orvexa::campaign

@@ -1,0 +1,41 @@
+// The headless campaign's records: calls.db opened (or not, with --no-record), the recorder the
+// engine writes to, the campaign a --resume continues, and the closing lines of a run.
+#pragma once
+
+#include <filesystem>
+#include <iosfwd>
+#include <memory>
+#include <optional>
+
+#include "app/campaign/campaign_engine.h"
+#include "app/cli/headless_runner.h"
+#include "app/records/calls_database.h"
+#include "app/records/store_recorder.h"
+
+namespace orvexa::campaign {
+
+class RunRecords {
+ public:
+  // False, with the reason on `err`, when calls.db cannot be used and recording was asked for.
+  bool open(const std::filesystem::path& folder, const HeadlessOptions& options,
+            const messaging::Clock& clock, std::ostream& err);
+  CampaignRecorder* recorder() { return recorder_.get(); }
+
+  // The campaign --resume continues, with its recorded messages and settings; nullopt (the
+  // reason on `err`) when there is none.
+  std::optional<ResumeRequest> resume(const HeadlessOptions& options, MessagePaths& paths,
+                                      PreCallSettings& settings, std::ostream& err);
+
+  // The outcome line and where the log and the report are. False when the campaign had calls
+  // to make and not one of them reached the network.
+  bool report(const std::filesystem::path& log_file, std::ostream& out);
+
+ private:
+  std::unique_ptr<records::CallsDatabase> db_;
+  std::unique_ptr<records::StoreRecorder> recorder_;
+};
+
+// "retry_once=1 waiting_length=4 shutdown=0" back into settings; unknown words are left alone.
+PreCallSettings settings_from_text(const std::string& text, PreCallSettings settings);
+
+}  // namespace orvexa::campaign

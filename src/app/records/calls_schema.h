@@ -1,0 +1,59 @@
+// The calls database's tables. Times are milliseconds since the epoch (UTC); a campaign's
+// members are numbered by their place in its plan; an attempt without an outcome is a call in
+// progress (or one whose program died).
+#pragma once
+
+namespace orvexa::records {
+
+inline constexpr const char* kCallsSchema = R"sql(
+CREATE TABLE IF NOT EXISTS campaigns (
+  id INTEGER PRIMARY KEY,
+  started_ms INTEGER NOT NULL,
+  ended_ms INTEGER,
+  choice TEXT NOT NULL,
+  chosen TEXT NOT NULL,
+  filter TEXT NOT NULL,
+  settings TEXT NOT NULL,
+  opening_path TEXT NOT NULL, opening_seconds REAL NOT NULL, opening_sha256 TEXT NOT NULL,
+  main_path TEXT NOT NULL, main_seconds REAL NOT NULL, main_sha256 TEXT NOT NULL,
+  lines TEXT NOT NULL,
+  state TEXT NOT NULL,
+  owner_pid INTEGER NOT NULL,
+  owner_boot TEXT NOT NULL
+);
+CREATE TABLE IF NOT EXISTS members (
+  campaign INTEGER NOT NULL REFERENCES campaigns(id),
+  position INTEGER NOT NULL,
+  group_name TEXT NOT NULL,
+  gcode TEXT NOT NULL,
+  member_row INTEGER,
+  name TEXT NOT NULL,
+  family TEXT NOT NULL,
+  number TEXT NOT NULL,
+  progress TEXT NOT NULL DEFAULT 'pending',
+  attempts INTEGER NOT NULL DEFAULT 0,
+  PRIMARY KEY (campaign, position)
+) WITHOUT ROWID;
+CREATE TABLE IF NOT EXISTS attempts (
+  id INTEGER PRIMARY KEY,
+  campaign INTEGER NOT NULL REFERENCES campaigns(id),
+  member INTEGER NOT NULL,
+  attempt INTEGER NOT NULL,
+  line INTEGER NOT NULL,
+  channel INTEGER NOT NULL,
+  dialled_ms INTEGER NOT NULL,
+  answered_ms INTEGER,
+  ended_ms INTEGER,
+  outcome TEXT,
+  keys TEXT NOT NULL DEFAULT '',
+  opening_heard_s REAL NOT NULL DEFAULT 0,
+  main_heard_s REAL NOT NULL DEFAULT 0,
+  line_error INTEGER NOT NULL DEFAULT 0,
+  disconnect_mode INTEGER NOT NULL DEFAULT 0,
+  sip_status INTEGER NOT NULL DEFAULT 0,
+  reason TEXT NOT NULL DEFAULT ''
+);
+CREATE INDEX IF NOT EXISTS attempts_of_campaign ON attempts (campaign, id);
+)sql";
+
+}  // namespace orvexa::records
