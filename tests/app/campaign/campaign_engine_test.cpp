@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/campaign/campaign_texts.h"
+#include "app/campaign/record_texts.h"
 #include "campaign_fakes.h"
 
 namespace orvexa::campaign {
@@ -366,3 +367,88 @@ TEST(CampaignEngine, MainMessageThatCannotPlayEndsTheCall) {
 
 }  // namespace
 }  // namespace orvexa::campaign
+
+namespace orvexa::campaign::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::vector<Outcome> outcomes_of(const RecordingRecorder& r) {
+  std::vector<Outcome> out;
+  for (const auto& [end, progress] : r.ends) out.push_back(end.outcome);
+  return out;
+}
+
+TEST(CampaignRecords, EachAttemptIsRecordedBeforeItsDialWithTheMembersProgress) {
+  Rig rig;
+  rig.add_group("G", "7", {{"1", ""}, {"2", ""}});
+  rig.line.scripts["1"] = {{FarEnd::Busy}, {FarEnd::Answer, '1'}};
+  rig.line.scripts["2"] = {{FarEnd::Answer, '2'}};
+  ASSERT_EQ(rig.engine.start({CampaignChoice::OneGroup, "", "G"}), StartResult::Started);
+  ASSERT_EQ(rig.recorder.members.size(), 2u);
+  EXPECT_EQ(rig.recorder.members[1].number, "2");
+  ASSERT_TRUE(rig.run_to_end());
+  ASSERT_EQ(rig.recorder.starts.size(), 3u);
+  EXPECT_EQ(rig.recorder.starts[1].member, 0u);
+  EXPECT_EQ(rig.recorder.starts[1].number, 2) << "the retry is the member's second attempt";
+  EXPECT_EQ(rig.recorder.starts[2].member, 1u);
+  EXPECT_EQ(outcomes_of(rig.recorder), (std::vector{Outcome::Busy, Outcome::HeardMain, Outcome::Declined}));
+  EXPECT_EQ(rig.recorder.ends[0].second, MemberProgress::RetryDue);
+  EXPECT_EQ(rig.recorder.ends[1].second, MemberProgress::Done);
+  EXPECT_EQ(rig.recorder.ends[1].first.keys, "1");
+  EXPECT_GT(rig.recorder.ends[1].first.main_heard_s, 0.0);
+  EXPECT_EQ(rig.recorder.finished, CampaignState::Finished);
+}
+
+TEST(CampaignRecords, StopDuringACallRecordsItInterruptedAndTheCampaignStopped) {
+  Rig rig;
+  rig.line.scripts["1"] = {{FarEnd::Answer}};
+  rig.add_group("G", "7", {{"1", ""}, {"2", ""}});
+  rig.engine.start({CampaignChoice::OneGroup, "", "G"});
+  rig.loop.run_for(4s);
+  rig.engine.stop();
+  ASSERT_TRUE(rig.run_to_end());
+  EXPECT_EQ(outcomes_of(rig.recorder), std::vector{Outcome::Interrupted});
+  EXPECT_EQ(rig.recorder.ends[0].second, MemberProgress::Pending) << "not reached: called again on resume";
+  EXPECT_EQ(rig.recorder.finished, CampaignState::Stopped);
+}
+
+TEST(CampaignRecords, ARecordThatCannotBeWrittenPausesTheCampaignBeforeTheNextDial) {
+  Rig rig;
+  rig.line.scripts["1"] = {{FarEnd::Answer, '1'}};
+  rig.add_group("G", "7", {{"1", ""}, {"2", ""}});
+  rig.recorder.refuse_at = 4;  // begin, first start and end pass; the second start fails
+  rig.engine.start({CampaignChoice::OneGroup, "", "G"});
+  ASSERT_TRUE(rig.run_to_end());
+  EXPECT_TRUE(rig.engine.paused());
+  EXPECT_FALSE(rig.engine.running());
+  EXPECT_EQ(rig.line.dialled, std::vector<std::string>{"1"}) << "no call without its record";
+  ASSERT_EQ(rig.dialogs.boxes.size(), 1u);
+  EXPECT_NE(rig.dialogs.boxes[0].find("disk full"), std::string::npos);
+  EXPECT_NE(rig.log.lines().back(), s(t::kEndOfOperation)) << "a paused campaign has not ended";
+  EXPECT_FALSE(rig.recorder.finished) << "it stays unfinished, to be continued";
+}
+
+TEST(CampaignRecords, ResumeCallsOnlyWhoIsLeftAndMakesTheRetryStillDue) {
+  Rig rig;
+  rig.line.scripts["2"] = {{FarEnd::Answer, '1'}};
+  rig.line.scripts["3"] = {{FarEnd::Answer, '1'}};
+  ResumeRequest request{12, CampaignChoice::OneGroup, {PlannedGroup{{"G", "7"}, {}, std::nullopt}}};
+  auto& ms = request.plan[0].members;
+  ms.push_back({"G", "7", 1, "", "", "1", MemberProgress::Done, 1});
+  ms.push_back({"G", "7", 2, "", "", "2", MemberProgress::RetryDue, 1});
+  ms.push_back({"G", "7", 3, "", "", "3", MemberProgress::Pending, 0});
+  ASSERT_EQ(rig.engine.resume(request), StartResult::Started);
+  ASSERT_TRUE(rig.run_to_end());
+  EXPECT_EQ(rig.line.dialled, (std::vector<std::string>{"2", "3"}));
+  EXPECT_EQ(rig.log.lines().front(), std::string(t::kResumedCampaign) + "12");
+  EXPECT_EQ(std::count(rig.log.lines().begin(), rig.log.lines().end(), s(t::kRetry)), 1);
+  ASSERT_EQ(rig.recorder.starts.size(), 2u);
+  EXPECT_EQ(rig.recorder.starts[0].member, 1u);
+  EXPECT_EQ(rig.recorder.starts[0].number, 2);
+  EXPECT_EQ(rig.recorder.starts[1].number, 1);
+  EXPECT_EQ(rig.recorder.finished, CampaignState::Finished);
+}
+
+}  // namespace
+}  // namespace orvexa::campaign::testing

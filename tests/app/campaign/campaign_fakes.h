@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/campaign/call_record.h"
 #include "app/campaign/campaign_engine.h"
 #include "app/campaign/message_preparation.h"
 #include "platform/messaging/clock.h"
@@ -333,6 +334,35 @@ class OrderedShell final : public host::Shell {
 };
 
 // Everything a campaign test needs, wired together.
+// Keeps what the engine records; refuses from the `refuse_at`th write on, as a full disk would.
+class RecordingRecorder final : public CampaignRecorder {
+ public:
+  std::vector<CampaignMember> members;
+  std::vector<AttemptStart> starts;
+  std::vector<std::pair<AttemptEnd, MemberProgress>> ends;
+  std::optional<CampaignState> finished;
+  int refuse_at = 0;  // 0: never
+
+  bool begin(const CampaignDescription&, const std::vector<CampaignMember>& m) override {
+    members = m;
+    return accept();
+  }
+  bool attempt_started(const AttemptStart& s) override {
+    starts.push_back(s);
+    return accept();
+  }
+  bool attempt_ended(const AttemptEnd& e, MemberProgress p) override {
+    ends.emplace_back(e, p);
+    return accept();
+  }
+  void finish(CampaignState state) override { finished = state; }
+  std::string problem() const override { return "disk full"; }
+
+ private:
+  bool accept() { return refuse_at == 0 || ++writes_ < refuse_at; }
+  int writes_ = 0;
+};
+
 struct Rig {
   messaging::ManualClock clock;
   messaging::Loop loop{clock};
@@ -347,7 +377,8 @@ struct Rig {
   OrderedShell shell{events};
   PreCallSettings settings;
   MessagePaths paths{"/p/First.wav", "/p/Orginal.wav"};
-  CampaignEngine engine{loop, {line, voice, members, log, view, dialogs, shell, settings, paths}};
+  RecordingRecorder recorder;
+  CampaignEngine engine{loop, {line, voice, members, log, view, dialogs, shell, settings, paths, &recorder}};
   bool ended = false;
 
   Rig() {
