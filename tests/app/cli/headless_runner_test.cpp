@@ -9,6 +9,7 @@
 #include "app/campaign/campaign_texts.h"
 #include "app/campaign/code_page_1256.h"
 #include "app/cli/headless_runner.h"
+#include "app/records/calls_database.h"
 #include "app/data/contact_store.h"
 #include "message_files.h"
 
@@ -49,6 +50,28 @@ number = "400"
 outcome = "answer"
 keys = [{ key = "1", at = 4000 }]
 hangup_at = 6000
+
+[[far_end]]
+number = "500"
+outcome = "answer"
+keys = [{ key = "2", at = 4000 }]
+
+[[far_end]]
+number = "600"
+outcome = "answer"
+hangup_at = 1000
+
+[[far_end]]
+number = "700"
+outcome = "no-answer"
+
+[[far_end]]
+number = "800"
+outcome = "reject"
+
+[[far_end]]
+number = "900"
+outcome = "unreachable"
 )";
 
 std::vector<std::string> lines_of(const std::string& text) {
@@ -62,19 +85,19 @@ int count(const std::vector<std::string>& lines, std::string_view what) {
   return static_cast<int>(std::count(lines.begin(), lines.end(), std::string(what)));
 }
 
-struct Outcome {
+struct RunResult {
   int code = 0;
   std::vector<std::string> out;  // the status log and the summary
   std::vector<std::string> record;  // what follows: outcomes, where the log and report are
   std::string err;
 };
 
-Outcome run(const fs::path& folder, HeadlessOptions options) {
+RunResult run(const fs::path& folder, HeadlessOptions options) {
   options.fast = true;
   options.now = "2026-12-09 10:30";
   std::ostringstream out, err;
   host::RecordingShell shell;
-  Outcome r;
+  RunResult r;
   r.code = run_headless_campaign(folder, options, out, err, shell);
   r.out = lines_of(out.str());
   const auto summary = std::find_if(r.out.rbegin(), r.out.rend(),
@@ -111,7 +134,7 @@ TEST(HeadlessCampaign, GroupOfEveryOutcomeOnTheSimulatedLine) {
   o.choice = CampaignChoice::OneGroup;
   o.group = "G";
   o.settings.waiting_length = 2;
-  const Outcome r = run(f.path, o);
+  const RunResult r = run(f.path, o);
   ASSERT_EQ(r.code, 0) << r.err;
   ASSERT_FALSE(r.out.empty());
   EXPECT_EQ(r.out.front(), date_line("1405/09/18", "10:30"));
@@ -143,7 +166,7 @@ TEST(HeadlessCampaign, RefusalsAndTheDateFilter) {
   o.choice = CampaignChoice::OneGroup;
   o.group = "G";
   o.filter = DateFilterRequest{"birthday", "2", "3"};
-  Outcome r = run(f.path, o);
+  RunResult r = run(f.path, o);
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(count(r.out, std::string(text::kCalleeNumber) + "100"), 1);
   EXPECT_EQ(count(r.out, std::string(text::kCalleeNumber) + "200"), 0);
@@ -203,11 +226,58 @@ TEST(HeadlessCampaign, OneNumberWithWaitingLengthSevenAndNoRetry) {
   o.number = "200";
   o.settings.waiting_length = 7;
   o.settings.retry_once = false;
-  const Outcome r = run(f.path, o);
+  const RunResult r = run(f.path, o);
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(count(r.out, text::kNoResponse), 1);
   EXPECT_EQ(count(r.out, text::kRetry), 0);
   EXPECT_EQ(r.out.back(), "attempts 1, answered 1, key 1 0, key 2 0, busy 0, unanswered 1, failed 0");
+}
+
+}  // namespace
+}  // namespace orvexa::campaign
+
+namespace orvexa::campaign {
+namespace {
+
+// Every far-end behaviour of the simulated line, one call each: what the record says of it.
+TEST(HeadlessCampaign, EachFarEndBehaviourIsRecordedWithItsOutcome) {
+  struct Case {
+    std::string number;
+    Outcome outcome;
+    std::string keys;
+    bool answered;
+    double main_heard_s;  // the main message is 3 s long
+  };
+  const Case cases[] = {
+      {"100", Outcome::HeardMain, "1", true, 3.0}, {"400", Outcome::MainCut, "1", true, 2.0},
+      {"500", Outcome::Declined, "2", true, 0.0},  {"200", Outcome::NoKey, "", true, 0.0},
+      {"600", Outcome::HungUp, "", true, 0.0},     {"300", Outcome::Busy, "", false, 0.0},
+      {"700", Outcome::NoAnswer, "", false, 0.0},  {"800", Outcome::Rejected, "", false, 0.0},
+      {"900", Outcome::Unreachable, "", false, 0.0}, {"12AB", Outcome::Failed, "", false, 0.0},
+  };
+  Folder f;
+  prepare(f.path, {});
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.number);
+    HeadlessOptions o;
+    o.number = c.number;
+    o.settings.retry_once = false;
+    const RunResult r = run(f.path, o);
+    auto db = records::CallsDatabase::open(f.path / records::kCallsFile);
+    ASSERT_TRUE(db) << db.error();
+    const auto attempts = db->attempts(db->campaigns().front().id);
+    ASSERT_EQ(attempts.size(), 1u) << r.err;
+    const auto& a = attempts.front();
+    EXPECT_EQ(a.outcome, c.outcome);
+    EXPECT_EQ(a.keys, c.keys);
+    EXPECT_EQ(a.answered_ms.has_value(), c.answered);
+    EXPECT_NEAR(a.main_heard_s, c.main_heard_s, 0.1);
+    EXPECT_EQ(a.opening_heard_s > 0, c.answered) << a.opening_heard_s;
+    EXPECT_EQ(a.number, c.number);
+    // Only a call that reached nobody at all makes the run fail.
+    const bool placed = c.outcome != Outcome::Failed && c.outcome != Outcome::Unreachable;
+    EXPECT_EQ(r.code, placed ? 0 : 1) << r.err;
+  }
 }
 
 }  // namespace
