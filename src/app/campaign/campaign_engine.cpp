@@ -220,6 +220,8 @@ void CampaignEngine::close_attempt(CallCause cause) {
   const AttemptFacts& facts = flow_.facts();
   AttemptEnd end{classify_attempt(facts, cause), facts.answered, window_.loop().clock().wall_now(),
                  facts.keys, facts.opening_heard_s, facts.main_heard_s, std::move(cause)};
+  // A call that never reached the far end failed, though the line reported it as an ending.
+  if (end.outcome == Outcome::Unreachable) ++flow_.tally().failed;
   CampaignMember& member = plan_member(attempt_.member);
   if (end.outcome != Outcome::Interrupted) {
     // A number tried twice is done; a first try is done unless its retry is due.
