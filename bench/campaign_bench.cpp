@@ -4,6 +4,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <ostream>
@@ -12,6 +13,7 @@
 
 #include "app/cli/headless_runner.h"
 #include "app/data/contact_store.h"
+#include "app/records/calls_database.h"
 #include "message_files.h"
 #include "resident_memory.h"
 
@@ -91,6 +93,66 @@ void BM_GroupCampaignHeadless(benchmark::State& state) {
   fs::remove_all(folder);
 }
 BENCHMARK(BM_GroupCampaignHeadless)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void remove_calls_db(const fs::path& folder) {
+  for (const char* suffix : {"", "-wal", "-shm"})
+    fs::remove(folder / (std::string(records::kCallsFile) + suffix));
+}
+
+// The store's size on disk: the database and whatever its WAL still holds (nothing once the last
+// connection has closed and checkpointed it).
+std::uintmax_t calls_db_bytes(const fs::path& folder) {
+  std::uintmax_t bytes = 0;
+  for (const char* suffix : {"", "-wal"}) {
+    std::error_code ec;
+    const auto size = fs::file_size(folder / (std::string(records::kCallsFile) + suffix), ec);
+    if (!ec) bytes += size;
+  }
+  return bytes;
+}
+
+// What keeping calls.db costs a campaign: the same group, the same folder, with and without the
+// record. The two kinds of run alternate, and swap order each repetition, so the machine's drift
+// and the page cache's warmth fall on both alike. Each recorded run starts from no calls.db, so
+// the file's growth over the repetitions does not slow the later ones.
+void BM_CampaignRecordingOverhead(benchmark::State& state) {
+  const int members = static_cast<int>(state.range(0));
+  const fs::path folder = prepare(members);
+  NullBuffer null;
+  std::ostream sink(&null);
+  campaign::HeadlessOptions options;
+  options.choice = campaign::CampaignChoice::OneGroup;
+  options.group = "Bench";
+  options.fast = true;
+  options.settings.waiting_length = 2;
+  int failures = 0;
+  std::uintmax_t db_bytes = 0;
+  double seconds[2] = {0, 0};  // without, with the record
+  auto run = [&](bool record) {
+    remove_calls_db(folder);
+    options.record = record;
+    host::RecordingShell shell;
+    const auto start = std::chrono::steady_clock::now();
+    failures += campaign::run_headless_campaign(folder, options, sink, sink, shell) != 0;
+    seconds[record] += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (record) db_bytes = calls_db_bytes(folder);
+  };
+  bool recorded_first = false;
+  for (auto _ : state) {
+    run(recorded_first);
+    run(!recorded_first);
+    recorded_first = !recorded_first;
+  }
+  if (failures != 0) state.SkipWithError("a campaign did not end");
+  const auto runs = static_cast<double>(state.iterations());
+  state.counters["members"] = members;
+  state.counters["plain_s"] = seconds[0] / runs;
+  state.counters["recorded_s"] = seconds[1] / runs;
+  state.counters["ratio"] = seconds[1] / seconds[0];
+  state.counters["calls_db_MB"] = static_cast<double>(db_bytes) / (1024.0 * 1024.0);
+  fs::remove_all(folder);
+}
+BENCHMARK(BM_CampaignRecordingOverhead)->Arg(10000)->Unit(benchmark::kSecond)->Iterations(4);
 
 // The process's peak resident set since the last reset (VmHWM); writing 5 to clear_refs
 // resets it, so each case reports its own peak rather than the largest so far.
