@@ -22,6 +22,7 @@
 #include "app/data/solar_date.h"
 #include "app/main/data_pages.h"
 #include "app/main/member_dates_dialog.h"
+#include "app/main/report_page.h"
 #include "app/main/side_windows.h"
 
 namespace orvexa::app {
@@ -289,6 +290,7 @@ void TForm1::TreeView1Click() {
     case 26: SpeedButton2Click(); break;
     case 23: select("TabSheet6"); break;
     case 10: select("TabSheet8"); break;
+    case 28: select("TabSheet9"); break;
     case 22: open_web_page({}); break;
     default: break;
   }
@@ -307,6 +309,9 @@ void TForm1::PageControl1Change() {
   deps_.members.clear_filter();
   refill_group_chooser();
   if (data_pages_) data_pages_->page_changed(PageControl1->currentWidget());
+  // The report reads calls.db afresh each time it is entered, and lets it go when left.
+  if (PageControl1->currentWidget() == findChild<QWidget*>("TabSheet9")) report_->refresh();
+  else report_->release();
   if (PageControl1->currentWidget() == findChild<QWidget*>("TabSheet8")) {
     typed_ = 0;
     Memo2->clear();

@@ -31,6 +31,7 @@ namespace orvexa::app {
 
 class DataPages;
 struct DataPagesDeps;
+class ReportPage;
 class TForm3;
 class TForm4;
 class TForm5;
@@ -74,6 +75,7 @@ class TForm1 final : public QMainWindow, public campaign::CampaignView {
   // The group, backup and security pages and the password check on the contact database.
   void attach_data_pages(DataPagesDeps deps);
   DataPages* data_pages() { return data_pages_.get(); }
+  ReportPage& report_page() { return *report_; }
   // Whether FormShow shows the splash modally (off in tests, which drive TForm8 themselves).
   void set_show_splash(bool on) { show_splash_ = on; }
 
@@ -132,6 +134,7 @@ class TForm1 final : public QMainWindow, public campaign::CampaignView {
   QWidget* build_campaign_choice(QWidget* page);
   QWidget* build_filter_box(QWidget* page);
   QWidget* build_about_page();
+  QWidget* build_report_page();
   QWidget* build_status_bar();
   void build_tree();
   void show_pictures();
@@ -170,6 +173,7 @@ class TForm1 final : public QMainWindow, public campaign::CampaignView {
 
   // Widgets the handlers use (all owned by Qt's parent chain).
   QTabWidget* PageControl1 = nullptr;
+  ReportPage* report_ = nullptr;  // TabSheet9's contents
   QTreeWidget* TreeView1 = nullptr;
   QLabel *sa1 = nullptr, *sa3 = nullptr, *imo = nullptr;
   QLabel *e1 = nullptr, *e2 = nullptr, *e3 = nullptr, *saat = nullptr, *labol = nullptr;

@@ -18,6 +18,7 @@
 
 #include "app/campaign/campaign_texts.h"
 #include "app/main/form_main.h"
+#include "app/main/report_page.h"
 
 namespace orvexa::app {
 
@@ -77,13 +78,15 @@ void TForm1::build() {
   const Page pages[] = {{"TabSheet1", "صفحه نخست"},       {"TabSheet2", "انجام عمليات"},
                         {"TabSheet3", "تعريف گروه ها"},     {"TabSheet4", "ويرايش گروه ها"},
                         {"TabSheet5", "پشتيباني اطلاعات"}, {"TabSheet6", "تنظيمات امنيتي"},
-                        {"TabSheet8", " در باره  برنامه "}};
+                        {"TabSheet9", "گزارش تماس ها"},     {"TabSheet8", " در باره  برنامه "}};
   for (const auto& p : pages) {
     QWidget* page = nullptr;
     if (std::string_view(p.name) == "TabSheet2") {
       page = build_operations_page();
     } else if (std::string_view(p.name) == "TabSheet8") {
       page = build_about_page();
+    } else if (std::string_view(p.name) == "TabSheet9") {
+      page = build_report_page();
     } else {
       page = new QWidget;
       if (std::string_view(p.name) == "TabSheet1") {
@@ -168,7 +171,8 @@ void TForm1::build_tree() {
     std::vector<std::pair<const char*, int>> children;
   };
   const Node nodes[] = {
-      {"انجام عمليات", 3, {{"انجام عمليات", 24}, {"تنظيمات قبل از تماس", 14}, {"راهنماي تعيين پيام", 11}}},
+      {"انجام عمليات", 3, {{"انجام عمليات", 24}, {"تنظيمات قبل از تماس", 14}, {"راهنماي تعيين پيام", 11},
+                           {"گزارش تماس ها", 28}}},
       {"اطلاعات گروه ها", 4, {{"تعريف گروه ها", 19}, {"ويرايش گروه ها", 0}}},
       {"بانک اطلاعات", 17, {{"پشتيباني اطلاعات", 7}}},
       {"تنظيمات برنامه", 5, {{"تغيير سخت افزار ", 26}, {"تنظيمات امنيتي", 23}}},
@@ -347,6 +351,15 @@ QWidget* TForm1::build_about_page() {
   links->addWidget(push("AboutLatestButton", "آخرين نسخه", nullptr, page));
   links->addWidget(push("AboutNoticesButton", "اطلاعيه ها", nullptr, page));
   column->addLayout(links);
+  return page;
+}
+
+QWidget* TForm1::build_report_page() {
+  auto* page = new QWidget;
+  auto* layout = new QVBoxLayout(page);
+  layout->setContentsMargins(2, 2, 2, 2);
+  report_ = new ReportPage({deps_.program_folder, deps_.files, deps_.dialogs}, page);
+  layout->addWidget(report_);
   return page;
 }
 

@@ -47,4 +47,13 @@ std::optional<std::string> QtFileChooser::open_wave() {
   return chosen(dialog.selectedFiles().front());
 }
 
+std::optional<std::string> QtFileChooser::save_report(ReportFormat format) {
+  const bool csv = format == ReportFormat::Csv;
+  QFileDialog dialog(parent_, {}, {}, csv ? "CSV (*.csv)" : "Excel (*.xlsx)");
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setDefaultSuffix(csv ? "csv" : "xlsx");
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return chosen(dialog.selectedFiles().front());
+}
+
 }  // namespace orvexa::app

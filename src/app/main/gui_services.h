@@ -11,6 +11,8 @@ class QWidget;
 
 namespace orvexa::app {
 
+enum class ReportFormat { Csv, Xlsx };
+
 class FileChooser {
  public:
   virtual ~FileChooser() = default;
@@ -18,6 +20,8 @@ class FileChooser {
   virtual std::optional<std::string> open_log() = 0;
   virtual std::optional<std::string> save_log() = 0;
   virtual std::optional<std::string> open_wave() = 0;
+  // Where the report page writes the attempts it shows.
+  virtual std::optional<std::string> save_report(ReportFormat format) = 0;
 };
 
 class QtOperatorDialogs final : public campaign::OperatorDialogs {
@@ -36,6 +40,7 @@ class QtFileChooser final : public FileChooser {
   std::optional<std::string> open_log() override;
   std::optional<std::string> save_log() override;
   std::optional<std::string> open_wave() override;
+  std::optional<std::string> save_report(ReportFormat format) override;
 
  private:
   QWidget* parent_ = nullptr;

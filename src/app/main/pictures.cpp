@@ -46,7 +46,7 @@ const Node kNodes[] = {
     {7, Glyph::Backup, {40, 90, 170}},     {5, Glyph::Gear, {100, 110, 130}},
     {26, Glyph::Hardware, {70, 90, 120}},  {23, Glyph::Lock, {190, 140, 20}},
     {18, Glyph::Book, {150, 80, 50}},      {10, Glyph::Info, {30, 110, 200}},
-    {22, Glyph::Globe, {20, 130, 170}},
+    {22, Glyph::Globe, {20, 130, 170}},    {28, Glyph::Database, {0, 120, 110}},
 };
 
 }  // namespace

@@ -38,6 +38,7 @@ class NoFiles final : public FileChooser {
   std::optional<std::string> open_log() override { return {}; }
   std::optional<std::string> save_log() override { return {}; }
   std::optional<std::string> open_wave() override { return {}; }
+  std::optional<std::string> save_report(ReportFormat) override { return {}; }
 };
 
 class ScriptedPageDialogs final : public PageDialogs {

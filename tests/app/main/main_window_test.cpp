@@ -15,12 +15,16 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTreeWidget>
+#include <thread>
 
 #include "../campaign/campaign_fakes.h"
 #include "app/campaign/campaign_texts.h"
 #include "app/campaign/code_page_1256.h"
 #include "app/main/application_windows.h"
+#include "app/main/report_page.h"
+#include "app/records/store_recorder.h"
 
 namespace orvexa::app {
 namespace {
@@ -45,6 +49,7 @@ class ScriptedFiles final : public FileChooser {
   std::optional<std::string> open_log() override { return next; }
   std::optional<std::string> save_log() override { return next; }
   std::optional<std::string> open_wave() override { return next; }
+  std::optional<std::string> save_report(ReportFormat) override { return next; }
 };
 
 // 2026-12-09 10:30 local time is 1405/09/18 in the Solar calendar.
@@ -130,7 +135,7 @@ TEST(MainWindow, NineWindowsInOrderAndEveryDesignName) {
   auto* pages = rig.find<QTabWidget>("PageControl1");
   const QStringList wanted = {"صفحه نخست",      "انجام عمليات",   "تعريف گروه ها",
                               "ويرايش گروه ها", "پشتيباني اطلاعات", "تنظيمات امنيتي",
-                              " در باره  برنامه "};
+                              "گزارش تماس ها",  " در باره  برنامه "};
   ASSERT_EQ(pages->count(), wanted.size());
   for (int i = 0; i < pages->count(); ++i) EXPECT_EQ(pages->tabText(i), wanted[i]);
   EXPECT_TRUE(rig.find<QRadioButton>("RadioButton1")->isChecked());
@@ -319,6 +324,46 @@ TEST(MainWindow, TreePagesAndTheAboutAnimation) {
   rig.form().TreeView1Click();
   EXPECT_EQ(rig.form().typed_count(), 0) << "typing restarts from an empty memo";
   EXPECT_EQ(rig.find<QPlainTextEdit>("Memo2")->toPlainText(), "");
+}
+
+// Lets Qt deliver the report reader's answer (bounded: a lost answer fails, never hangs).
+void settle(ReportPage& page) {
+  for (int i = 0; i < 20000 && page.reading(); ++i) {
+    QCoreApplication::processEvents();
+    std::this_thread::sleep_for(1ms);
+  }
+  EXPECT_FALSE(page.reading());
+}
+
+TEST(MainWindow, ReportNodeReadsCallsDbEachTimeThePageIsEntered) {
+  WindowRig rig;
+  auto* tree = rig.find<QTreeWidget>("TreeView1");
+  auto* pages = rig.find<QTabWidget>("PageControl1");
+  auto& report = rig.form().report_page();
+  auto go = [&](QTreeWidgetItem* node) {
+    tree->setCurrentItem(node);
+    rig.form().TreeView1Click();
+    settle(report);
+  };
+  QTreeWidgetItem* report_node = tree->topLevelItem(0)->child(3);
+  go(report_node);
+  EXPECT_EQ(pages->currentWidget()->objectName(), "TabSheet9");
+  EXPECT_EQ(report.message().toStdString(), std::string(report_text::kMissing));
+  EXPECT_FALSE(fs::exists(rig.folder / records::kCallsFile)) << "looking creates no file";
+
+  // A campaign recorded while another page is shown appears when the page is entered again.
+  go(tree->topLevelItem(0)->child(0));
+  {
+    auto opened = records::CallsDatabase::open(rig.folder / records::kCallsFile);
+    ASSERT_TRUE(opened);
+    records::StoreRecorder recorder(*opened.db, rig.clock);
+    ASSERT_TRUE(recorder.begin({}, {{"G", "1", 1, "N", "F", "0912"}}));
+  }
+  go(report_node);
+  ASSERT_EQ(report.campaigns().size(), 1u);
+  EXPECT_EQ(rig.find<QTableWidget>("CampaignList")->item(0, 1)->text(), "1405/09/18 10:30:00");
+  go(tree->topLevelItem(0)->child(0));
+  EXPECT_TRUE(report.campaigns().empty()) << "leaving the page lets the file go";
 }
 
 TEST(SideWindows, SettingsDefaultsAndTheSplashClosesByItself) {

@@ -28,6 +28,7 @@ class NoFiles final : public FileChooser {
   std::optional<std::string> open_log() override { return std::nullopt; }
   std::optional<std::string> save_log() override { return std::nullopt; }
   std::optional<std::string> open_wave() override { return std::nullopt; }
+  std::optional<std::string> save_report(ReportFormat) override { return std::nullopt; }
 };
 
 fs::path root() { return fs::temp_directory_path() / ("orvexa-window-audio-" + std::to_string(::getpid())); }
