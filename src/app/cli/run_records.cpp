@@ -17,6 +17,7 @@ bool RunRecords::open(const std::filesystem::path& folder, const HeadlessOptions
     return false;
   }
   db_ = std::move(opened.db);
+  if (options.fast) db_->simulated_calls_only();
   recorder_ = std::make_unique<records::StoreRecorder>(*db_, clock);
   return true;
 }

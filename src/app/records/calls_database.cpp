@@ -52,7 +52,7 @@ constexpr const char* kCampaignColumns =
     "SELECT id, started_ms, ended_ms, choice, chosen, filter, settings, opening_path, "
     "opening_seconds, opening_sha256, main_path, main_seconds, main_sha256, lines, state, "
     "(SELECT COUNT(*) FROM members m WHERE m.campaign = c.id), "
-    "(SELECT COUNT(*) FROM members m WHERE m.campaign = c.id AND m.progress = 'done'), "
+    "(SELECT COUNT(DISTINCT member) FROM attempts a WHERE a.campaign = c.id AND a.progress = 'done'), "
     "(SELECT COUNT(*) FROM attempts a WHERE a.campaign = c.id) FROM campaigns c ";
 
 CampaignRow campaign_row(const Statement& q) {
@@ -131,9 +131,9 @@ CallsDatabase::Opened CallsDatabase::open(const std::filesystem::path& file) {
                         std::to_string(found) + ", this one knows " + std::to_string(kSchemaVersion) + ")";
     return result;
   }
-  // WAL: a reader (the report page) never blocks the campaign; NORMAL: a killed process loses
-  // nothing that was committed.
-  if (!execute(db, "PRAGMA journal_mode=WAL") || !execute(db, "PRAGMA synchronous=NORMAL") ||
+  // WAL: a reader (the report page) never blocks the campaign; FULL: each call's record is on
+  // the disk before the next dial, so not even a power cut loses it.
+  if (!execute(db, "PRAGMA journal_mode=WAL") || !execute(db, "PRAGMA synchronous=FULL") ||
       !execute(db, "BEGIN IMMEDIATE") || !execute(db, kCallsSchema) ||
       !execute(db, ("PRAGMA user_version=" + std::to_string(kSchemaVersion)).c_str()) ||
       !execute(db, "COMMIT")) {
@@ -146,6 +146,8 @@ CallsDatabase::Opened CallsDatabase::open(const std::filesystem::path& file) {
 }
 
 CallsDatabase::~CallsDatabase() { sqlite3_close_v2(db_); }
+
+void CallsDatabase::simulated_calls_only() { execute(db_, "PRAGMA synchronous=NORMAL"); }
 
 std::vector<CampaignRow> CallsDatabase::campaigns() {
   std::vector<CampaignRow> rows;
@@ -220,6 +222,7 @@ void CallsDatabase::mark_abandoned() {
   for (const auto id : dead) {
     execute(db_, "BEGIN IMMEDIATE");
     Statement calls(db_, "UPDATE attempts SET outcome = 'interrupted' WHERE campaign = ?1 AND outcome IS NULL");
+    // (its progress stays unknown: the member's progress is its last ended call's)
     calls.bind(1, id).run();
     mark(id, CampaignState::Interrupted);
     execute(db_, "COMMIT");
@@ -229,12 +232,14 @@ void CallsDatabase::mark_abandoned() {
 std::optional<std::int64_t> CallsDatabase::unfinished_campaign(bool stopped_too) {
   mark_abandoned();
   Statement q(db_,
-              "SELECT id FROM campaigns c WHERE (state = 'interrupted' OR (?1 AND state = 'stopped')) AND "
-              "EXISTS (SELECT 1 FROM members m WHERE m.campaign = c.id AND m.progress <> 'done') "
-              "ORDER BY id DESC LIMIT 1");
+              "SELECT id FROM campaigns WHERE state = 'interrupted' OR (?1 AND state = 'stopped') "
+              "ORDER BY id DESC");
   q.bind(1, stopped_too ? 1 : 0);
-  if (q.step() != SQLITE_ROW) return std::nullopt;
-  return q.integer(0);
+  while (q.step() == SQLITE_ROW) {
+    const auto row = campaign(q.integer(0));
+    if (row && row->members_done < row->members) return row->id;
+  }
+  return std::nullopt;
 }
 
 std::optional<ResumePlan> CallsDatabase::resume_plan(std::int64_t id) {
@@ -243,13 +248,22 @@ std::optional<ResumePlan> CallsDatabase::resume_plan(std::int64_t id) {
   if (!row) return std::nullopt;
   ResumePlan plan{*row, {}};
   Statement q(db_,
-              "SELECT group_name, gcode, member_row, name, family, number, progress, attempts FROM members "
+              "SELECT group_name, gcode, member_row, name, family, number FROM members "
               "WHERE campaign = ?1 ORDER BY position");
   q.bind(1, id);
   while (q.step() == SQLITE_ROW) {
     plan.members.push_back(campaign::CampaignMember{q.text(0), q.text(1), q.maybe_integer(2), q.text(3),
-                                                    q.text(4), q.text(5), progress_from(q.text(6)),
-                                                    static_cast<int>(q.integer(7))});
+                                                    q.text(4), q.text(5)});
+  }
+  // Each member's progress and count of calls that reached an end, from its attempts in order.
+  Statement calls(db_, "SELECT member, progress, outcome FROM attempts WHERE campaign = ?1 AND "
+                       "progress IS NOT NULL ORDER BY id");
+  calls.bind(1, id);
+  while (calls.step() == SQLITE_ROW) {
+    const auto member = static_cast<std::size_t>(calls.integer(0));
+    if (member >= plan.members.size()) continue;
+    plan.members[member].progress = progress_from(calls.text(1));
+    if (calls.text(2) != "interrupted") ++plan.members[member].attempts;
   }
   return plan;
 }

@@ -87,6 +87,9 @@ class CallsDatabase {
   ~CallsDatabase();
 
   const std::filesystem::path& file() const { return file_; }
+  // For campaigns on the manual clock, where no real call waits on the disk: records survive a
+  // killed process but not a power cut (no sync at every commit).
+  void simulated_calls_only();
   sqlite3* handle() const { return db_; }
 
   // Newest first.

@@ -1,6 +1,8 @@
 // The calls database's tables. Times are milliseconds since the epoch (UTC); a campaign's
-// members are numbered by their place in its plan; an attempt without an outcome is a call in
-// progress (or one whose program died).
+// members are numbered by their place in its plan; attempts are numbered within their campaign
+// and stored in that order, so one campaign's calls are one range of the table. An attempt
+// without an outcome is a call in progress (or one whose program died); a member's progress is
+// the one its latest ended attempt left, so ending a call is one row's update.
 #pragma once
 
 namespace orvexa::records {
@@ -30,13 +32,11 @@ CREATE TABLE IF NOT EXISTS members (
   name TEXT NOT NULL,
   family TEXT NOT NULL,
   number TEXT NOT NULL,
-  progress TEXT NOT NULL DEFAULT 'pending',
-  attempts INTEGER NOT NULL DEFAULT 0,
   PRIMARY KEY (campaign, position)
 ) WITHOUT ROWID;
 CREATE TABLE IF NOT EXISTS attempts (
-  id INTEGER PRIMARY KEY,
   campaign INTEGER NOT NULL REFERENCES campaigns(id),
+  id INTEGER NOT NULL,
   member INTEGER NOT NULL,
   attempt INTEGER NOT NULL,
   line INTEGER NOT NULL,
@@ -51,9 +51,10 @@ CREATE TABLE IF NOT EXISTS attempts (
   line_error INTEGER NOT NULL DEFAULT 0,
   disconnect_mode INTEGER NOT NULL DEFAULT 0,
   sip_status INTEGER NOT NULL DEFAULT 0,
-  reason TEXT NOT NULL DEFAULT ''
-);
-CREATE INDEX IF NOT EXISTS attempts_of_campaign ON attempts (campaign, id);
+  reason TEXT NOT NULL DEFAULT '',
+  progress TEXT,
+  PRIMARY KEY (campaign, id)
+) WITHOUT ROWID;
 )sql";
 
 }  // namespace orvexa::records

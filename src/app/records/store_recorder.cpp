@@ -65,15 +65,12 @@ StoreRecorder::StoreRecorder(CallsDatabase& db, const messaging::Clock& clock)
     : db_(db),
       clock_(clock),
       insert_attempt_(std::make_unique<Statement>(
-          db.handle(), "INSERT INTO attempts (campaign, member, attempt, line, channel, dialled_ms) "
-                       "VALUES (?1, ?2, ?3, ?4, ?5, ?6)")),
+          db.handle(), "INSERT INTO attempts (campaign, id, member, attempt, line, channel, dialled_ms) "
+                       "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)")),
       end_attempt_(std::make_unique<Statement>(
           db.handle(), "UPDATE attempts SET answered_ms = ?2, ended_ms = ?3, outcome = ?4, keys = ?5, "
                        "opening_heard_s = ?6, main_heard_s = ?7, line_error = ?8, disconnect_mode = ?9, "
-                       "sip_status = ?10, reason = ?11 WHERE id = ?1")),
-      member_progress_(std::make_unique<Statement>(
-          db.handle(), "UPDATE members SET progress = ?3, attempts = attempts + ?4 "
-                       "WHERE campaign = ?1 AND position = ?2")) {}
+                       "sip_status = ?10, reason = ?11, progress = ?12 WHERE campaign = ?13 AND id = ?1")) {}
 
 StoreRecorder::~StoreRecorder() = default;
 
@@ -87,6 +84,10 @@ bool StoreRecorder::reopen(std::int64_t id) {
   Statement q(db_.handle(), "UPDATE campaigns SET state = 'running', ended_ms = NULL, owner_pid = ?2, "
                             "owner_boot = ?3 WHERE id = ?1");
   if (!q.bind(1, id).bind(2, static_cast<std::int64_t>(::getpid())).bind(3, running_boot()).run()) return fail();
+  Statement last(db_.handle(), "SELECT COALESCE(MAX(id), 0) FROM attempts WHERE campaign = ?1");
+  last.bind(1, id);
+  if (last.step() != SQLITE_ROW) return fail();
+  last_attempt_ = last.integer(0);
   campaign_ = id;
   return true;
 }
@@ -106,6 +107,7 @@ bool StoreRecorder::begin(const CampaignDescription& d, const std::vector<Campai
       .bind(12, joined(d.lines)).bind(13, static_cast<std::int64_t>(::getpid())).bind(14, running_boot());
   if (!q.run()) return fail();
   campaign_ = sqlite3_last_insert_rowid(db);
+  last_attempt_ = 0;
   if (!insert_members(members) || !execute(db, "COMMIT")) {
     campaign_.reset();
     return fail();
@@ -127,28 +129,24 @@ bool StoreRecorder::insert_members(const std::vector<CampaignMember>& members) {
 
 bool StoreRecorder::attempt_started(const AttemptStart& s) {
   if (!campaign_) return true;
-  insert_attempt_->reset().bind(1, *campaign_).bind(2, static_cast<std::int64_t>(s.member)).bind(3, s.number)
-      .bind(4, s.line).bind(5, s.channel).bind(6, ms(s.dialled));
+  insert_attempt_->reset().bind(1, *campaign_).bind(2, last_attempt_ + 1)
+      .bind(3, static_cast<std::int64_t>(s.member)).bind(4, s.number).bind(5, s.line).bind(6, s.channel)
+      .bind(7, ms(s.dialled));
   if (!insert_attempt_->run()) return fail();
-  attempt_ = sqlite3_last_insert_rowid(db_.handle());
-  member_ = s.member;
+  attempt_ = ++last_attempt_;
   return true;
 }
 
 bool StoreRecorder::attempt_ended(const AttemptEnd& e, MemberProgress progress) {
   if (!campaign_ || attempt_ == 0) return true;
-  sqlite3* db = db_.handle();
-  if (!execute(db, "BEGIN IMMEDIATE")) return fail();
   std::optional<std::int64_t> answered;
   if (e.answered) answered = ms(*e.answered);
   end_attempt_->reset().bind(1, attempt_).bind(2, answered).bind(3, ms(e.ended))
       .bind(4, outcome_token(e.outcome)).bind(5, e.keys).bind(6, e.opening_heard_s).bind(7, e.main_heard_s)
       .bind(8, e.cause.line_error).bind(9, static_cast<std::int64_t>(e.cause.disconnect_mode))
-      .bind(10, e.cause.sip_status).bind(11, e.cause.reason);
-  const int counted = e.outcome == Outcome::Interrupted ? 0 : 1;
-  member_progress_->reset().bind(1, *campaign_).bind(2, static_cast<std::int64_t>(member_))
-      .bind(3, progress_token(progress)).bind(4, counted);
-  if (!end_attempt_->run() || !member_progress_->run() || !execute(db, "COMMIT")) return fail();
+      .bind(10, e.cause.sip_status).bind(11, e.cause.reason).bind(12, progress_token(progress))
+      .bind(13, *campaign_);
+  if (!end_attempt_->run()) return fail();
   attempt_ = 0;
   return true;
 }

@@ -39,9 +39,9 @@ class StoreRecorder final : public campaign::CampaignRecorder {
   CallsDatabase& db_;
   const messaging::Clock& clock_;
   std::optional<std::int64_t> campaign_;
-  std::int64_t attempt_ = 0;
-  std::size_t member_ = 0;
-  std::unique_ptr<Statement> insert_attempt_, end_attempt_, member_progress_;
+  std::int64_t attempt_ = 0;       // the call in progress, 0 between calls
+  std::int64_t last_attempt_ = 0;  // attempts are numbered within their campaign
+  std::unique_ptr<Statement> insert_attempt_, end_attempt_;
   std::string problem_;
 };
 
