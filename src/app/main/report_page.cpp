@@ -198,7 +198,6 @@ void ReportPage::show_message(const QString& text, Tone tone) {
 void ReportPage::refresh() {
   release();
   ask({.kind = ReportAsk::Open, .file = deps_.program_folder / records::kCallsFile});
-  fill_groups_ = true;
 }
 
 // Reading until the reader has let the file go, so an answer still on its way is dropped.
@@ -229,11 +228,14 @@ void ReportPage::take(ReportAnswer answer) {
     case ReportProblem::None: break;
   }
   if (answer.campaigns) {
+    // The list is shown at once; the newest campaign's attempts are asked for next.
     campaigns_ = std::move(*answer.campaigns);
-    chosen_ = campaigns_.empty() ? -1 : 0;
     show_campaigns();
-    if (answer.problem == ReportProblem::None)
-      show_message(campaigns_.empty() ? q(report_text::kNoCampaigns) : QString());
+    show_message(campaigns_.empty() ? q(report_text::kNoCampaigns) : QString());
+    if (!campaigns_.empty()) {
+      choose_campaign(0);
+      return;
+    }
   }
   model_.set_rows(std::move(answer.attempts));
   if (fill_groups_ && answer.groups) {

@@ -61,7 +61,6 @@ ReportAnswer ReportReader::open(const ReportRequest& request) {
   }
   db_ = std::move(opened.db);
   a.campaigns = db_->campaigns();
-  if (!a.campaigns->empty()) read_attempts(a.campaigns->front().id, {}, a);
   return a;
 }
 

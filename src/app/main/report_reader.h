@@ -24,7 +24,7 @@
 namespace orvexa::app {
 
 enum class ReportAsk {
-  Open,      // (re)opens the file: its campaigns and the newest one's attempts
+  Open,      // (re)opens the file and lists its campaigns
   Attempts,  // one campaign's attempts through a filter
   Close,     // lets the file go
 };
