@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <fstream>
@@ -67,6 +68,7 @@ void CampaignFolder::add_group(const std::string& group, const std::vector<std::
 std::string CampaignFolder::Outcome::all() const {
   std::string text;
   for (const auto& line : out) text += line + "\n";
+  for (const auto& line : record) text += line + "\n";
   return text + err;
 }
 
@@ -78,6 +80,13 @@ CampaignFolder::Outcome CampaignFolder::run(campaign::HeadlessOptions options) c
   r.code = campaign::run_headless_campaign(path_, options, out, err, shell);
   std::istringstream lines(out.str());
   for (std::string l; std::getline(lines, l);) r.out.push_back(l);
+  // What follows the summary: the campaign's outcomes and where its log and report are.
+  const auto summary = std::find_if(r.out.rbegin(), r.out.rend(),
+                                    [](const std::string& l) { return l.starts_with("attempts "); });
+  if (summary != r.out.rend()) {
+    r.record.assign(summary.base(), r.out.end());
+    r.out.erase(summary.base(), r.out.end());
+  }
   r.err = err.str();
   return r;
 }

@@ -24,6 +24,7 @@ class CampaignFolder {
   struct Outcome {
     int code = 0;
     std::vector<std::string> out;  // status log lines, then the summary
+    std::vector<std::string> record;  // the campaign's outcomes, where its log and report are
     std::string err;
     std::string all() const;       // for failure messages
   };
