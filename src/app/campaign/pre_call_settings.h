@@ -2,6 +2,8 @@
 // live for one run of the program; every start begins with these defaults.
 #pragma once
 
+#include <string>
+
 namespace orvexa::campaign {
 
 struct PreCallSettings {
@@ -12,5 +14,9 @@ struct PreCallSettings {
   static constexpr int kMinimumWait = 1;
   static constexpr int kMaximumWait = 7;
 };
+
+// A recorded campaign's "retry_once=1 waiting_length=4 shutdown=0" back into settings, so a
+// continued campaign runs as it was started; unknown words and bad values are left alone.
+PreCallSettings settings_from_text(const std::string& text, PreCallSettings settings);
 
 }  // namespace orvexa::campaign

@@ -1,7 +1,6 @@
 #include "app/cli/run_records.h"
 
 #include <ostream>
-#include <sstream>
 
 namespace orvexa::campaign {
 
@@ -20,26 +19,6 @@ bool RunRecords::open(const std::filesystem::path& folder, const HeadlessOptions
   if (options.fast) db_->simulated_calls_only();
   recorder_ = std::make_unique<records::StoreRecorder>(*db_, clock);
   return true;
-}
-
-PreCallSettings settings_from_text(const std::string& text, PreCallSettings settings) {
-  std::istringstream words(text);
-  std::string word;
-  while (words >> word) {
-    const auto eq = word.find('=');
-    if (eq == std::string::npos) continue;
-    const std::string key = word.substr(0, eq);
-    int value = 0;
-    try {
-      value = std::stoi(word.substr(eq + 1));
-    } catch (const std::exception&) {
-      continue;
-    }
-    if (key == "retry_once") settings.retry_once = value != 0;
-    if (key == "waiting_length" && value >= 1 && value <= 7) settings.waiting_length = value;
-    if (key == "shutdown") settings.shutdown = value != 0;
-  }
-  return settings;
 }
 
 std::optional<ResumeRequest> RunRecords::resume(const HeadlessOptions& options, MessagePaths& paths,

@@ -35,7 +35,4 @@ class RunRecords {
   std::unique_ptr<records::StoreRecorder> recorder_;
 };
 
-// "retry_once=1 waiting_length=4 shutdown=0" back into settings; unknown words are left alone.
-PreCallSettings settings_from_text(const std::string& text, PreCallSettings settings);
-
 }  // namespace orvexa::campaign

@@ -24,6 +24,7 @@
 #include "app/main/member_dates_dialog.h"
 #include "app/main/report_page.h"
 #include "app/main/side_windows.h"
+#include "app/main/window_records.h"
 
 namespace orvexa::app {
 
@@ -68,7 +69,8 @@ TForm1::TForm1(MainWindowDeps deps, const Pictures& pictures, QWidget* parent)
   });
   engine_ = std::make_unique<campaign::CampaignEngine>(
       deps_.loop, campaign::CampaignDeps{deps_.line, deps_.voice, deps_.members, log_, *this,
-                                         deps_.dialogs, deps_.shell, settings_, paths_});
+                                         deps_.dialogs, deps_.shell, settings_, paths_,
+                                         deps_.records ? deps_.records->recorder() : nullptr});
   prep_ = std::make_unique<campaign::MessagePreparation>(deps_.voice, engine_->call_flow(), log_,
                                                          deps_.dialogs, paths_, deps_.program_folder);
   prep_->on_buttons_changed([this](campaign::MessageButtons b) { show_message_buttons(b); });
@@ -126,6 +128,7 @@ void TForm1::FormShow() {
   }
   prep_->fill_paths_from_folder();
   refresh_paths();
+  check_records();
 }
 
 void TForm1::connect_handlers() {
@@ -217,6 +220,10 @@ void TForm1::refill_group_chooser() {
 }
 
 void TForm1::BitBtn6Click() {
+  if (!records_refusal_.empty()) {
+    deps_.dialogs.message_box(records_refusal_);
+    return;
+  }
   campaign::CampaignRequest request;
   if (RadioButton2->isChecked()) request.choice = campaign::CampaignChoice::OneGroup;
   if (RadioButton3->isChecked()) request.choice = campaign::CampaignChoice::AllGroups;

@@ -31,11 +31,13 @@ namespace orvexa::app {
 
 class DataPages;
 struct DataPagesDeps;
+class PageDialogs;
 class ReportPage;
 class TForm3;
 class TForm4;
 class TForm5;
 class TForm7;
+class WindowRecords;
 
 inline constexpr const char* kMainCaption = "Orvexa  5.0";  // two blanks before the version
 
@@ -48,6 +50,9 @@ struct MainWindowDeps {
   FileChooser& files;
   host::Shell& shell;
   std::filesystem::path program_folder;
+  // calls.db and the questions about it; without them campaigns are not recorded.
+  WindowRecords* records = nullptr;
+  PageDialogs* questions = nullptr;
 };
 
 // The other eight windows, created after the main window in their fixed order.
@@ -141,6 +146,8 @@ class TForm1 final : public QMainWindow, public campaign::CampaignView {
   void report_missing_pictures();
   void connect_handlers();
   void FormCreate();
+  void check_records();
+  void offer_unfinished_campaign();
   bool write_last_report();
   void show_message_buttons(campaign::MessageButtons state);
   messaging::LRESULT on_timer(std::uintptr_t id);
@@ -160,6 +167,7 @@ class TForm1 final : public QMainWindow, public campaign::CampaignView {
   SideWindows side_;
   bool show_splash_ = true;
   bool closing_for_good_ = false;
+  std::string records_refusal_;  // why the start button refuses, when calls.db was declined
 
   campaign::StatusLog log_;
   campaign::MessagePaths paths_;

@@ -18,6 +18,7 @@
 #include "app/data/contact_store.h"
 #include "app/main/application_windows.h"
 #include "app/main/qt_loop_host.h"
+#include "app/main/window_records.h"
 #include "platform/host/host_services.h"
 
 namespace orvexa::app {
@@ -57,10 +58,14 @@ int run_gui(int argc, char** argv, const std::filesystem::path& program_folder) 
   QtFileChooser files;
   host::SystemShell shell;
 
-  ApplicationWindows windows({loop, line, voice, members, dialogs, files, shell, program_folder});
+  // calls.db outlives the windows: the engine's last record (a call cut short) goes to it.
+  WindowRecords records(program_folder, rig.clock());
+  QtPageDialogs page_dialogs;
+
+  ApplicationWindows windows(
+      {loop, line, voice, members, dialogs, files, shell, program_folder, &records, &page_dialogs});
   TForm1& form = windows.main();
   dialogs.set_parent(&form);
-  QtPageDialogs page_dialogs;
   page_dialogs.set_parent(&form);
   windows.attach_data({store, page_dialogs, {{access::kSystemFolder}, program_folder}});
   line.bind({[&form](campaign::CallEvent e) { form.KDPhone1CallState(e); },
