@@ -1,0 +1,161 @@
+// The campaign's plan and record: every member read at the start, resumed campaigns, and each
+// attempt handed to the recorder.
+#include "app/campaign/campaign_engine.h"
+
+#include <algorithm>
+
+#include "app/campaign/campaign_texts.h"
+#include "app/campaign/record_texts.h"
+
+namespace orvexa::campaign {
+
+StartResult CampaignEngine::resume(const ResumeRequest& request) {
+  if (running_) return StartResult::Refused;
+  stop_voice();
+  mode_single_ = mode_group_ = mode_all_groups_ = group_has_more_ = false;
+  paused_ = stopped_by_operator_ = false;
+  resuming_ = true;
+  flow_.marks().reset_for_new_number();
+  if (d_.paths.opening.empty()) return refuse(text::kNoOpeningMessage, false);
+  if (d_.paths.main.empty()) return refuse(text::kNoMainMessage, false);
+  if (request.plan.empty()) return StartResult::Refused;
+  set_plan(request.plan);
+  std::string first(text::kResumedCampaign);
+  first += std::to_string(request.campaign);
+  d_.log.append(first);
+  begin_activity();
+  lock_window();
+  if (request.choice == CampaignChoice::OneNumber) return resume_one_number();
+  enter_group(0);
+  group_has_more_ = has_members_to_call();
+  if (request.choice == CampaignChoice::OneGroup) {
+    mode_group_ = true;
+    show_group_progress();
+    log_group_header(text::kOneGroupHeader);
+    if (next_member(mode_group_) == Step::Exhausted) end_operation(true);
+    return StartResult::Started;
+  }
+  group_position_ = 1;
+  mode_all_groups_ = true;
+  show_group_progress();
+  if (group_has_more_) log_group_header(text::kGroupHeader);
+  next_group();
+  return StartResult::Started;
+}
+
+StartResult CampaignEngine::resume_one_number() {
+  CampaignMember& member = plan_.front().members.front();
+  num_ = member.number;
+  d_.view.set_number(num_);
+  d_.log.append(text::kSeparator);
+  d_.log.append(text::kOneNumberHeader);
+  mode_single_ = true;
+  if (member.progress == MemberProgress::Done) {
+    end_operation(true);
+    return StartResult::Started;
+  }
+  if (member.progress == MemberProgress::RetryDue) flow_.marks().first_attempt = false;
+  dial_one_number();
+  return StartResult::Started;
+}
+
+void CampaignEngine::close_attempt(CallCause cause) {
+  if (!attempt_open_) return;
+  attempt_open_ = false;
+  const AttemptFacts& facts = flow_.facts();
+  AttemptEnd end{classify_attempt(facts, cause), facts.answered, window_.loop().clock().wall_now(),
+                 facts.keys, facts.opening_heard_s, facts.main_heard_s, std::move(cause)};
+  // A call that never reached the far end failed, though the line reported it as an ending.
+  if (end.outcome == Outcome::Unreachable) ++flow_.tally().failed;
+  CampaignMember& member = plan_member(attempt_.member);
+  if (end.outcome != Outcome::Interrupted) {
+    // A number tried twice is done; a first try is done unless its retry is due.
+    const bool retry = attempt_.number < 2 && flow_.marks().retry_wanted();
+    member.progress = retry ? MemberProgress::RetryDue : MemberProgress::Done;
+    ++member.attempts;
+  }
+  if (!recorder().attempt_ended(end, member.progress)) pause_for_records();
+}
+
+void CampaignEngine::pause_for_records() {
+  paused_ = true;
+  attempt_open_ = false;
+  const std::string problem = recorder().problem();
+  end_operation(false);
+  operation_open_ = false;
+  std::string box(text::kRecordsPaused);
+  box += problem;
+  d_.dialogs.message_box(box);
+  if (ended_) ended_();
+}
+
+std::optional<PlannedGroup> CampaignEngine::read_group(const GroupRow& group) {
+  std::string error;
+  auto members = d_.members.open_members(group.gcode, error);
+  PlannedGroup planned{group, {}, std::nullopt};
+  if (!members) {
+    planned.open_error = error;
+    return planned;
+  }
+  planned.members.reserve(members->size());
+  for (auto& m : *members) {
+    planned.members.push_back(CampaignMember{group.gname, group.gcode, m.row, std::move(m.name),
+                                             std::move(m.family), std::move(m.number)});
+  }
+  return planned;
+}
+
+void CampaignEngine::set_plan(std::vector<PlannedGroup> plan) {
+  plan_ = std::move(plan);
+  group_offsets_.clear();
+  std::size_t offset = 0;
+  for (const auto& g : plan_) {
+    group_offsets_.push_back(offset);
+    offset += g.members.size();
+  }
+}
+
+CampaignMember& CampaignEngine::plan_member(std::size_t index) {
+  std::size_t g = 0;
+  while (g + 1 < group_offsets_.size() && group_offsets_[g + 1] <= index) ++g;
+  return plan_[g].members[index - group_offsets_[g]];
+}
+
+void CampaignEngine::enter_group(std::size_t index) {
+  const PlannedGroup& group = plan_[index];
+  current_group_ = index;
+  // One damaged table must not stall the other groups: it counts as empty.
+  if (group.open_error) d_.log.append(*group.open_error);
+  member_total_ = static_cast<int>(group.members.size());
+  member_position_ = 0;
+  group_name_ = group.row.gname;
+}
+
+bool CampaignEngine::has_members_to_call() const {
+  if (current_group_ >= plan_.size()) return false;
+  const auto& members = plan_[current_group_].members;
+  if (!resuming_) return !members.empty();
+  return std::any_of(members.begin(), members.end(),
+                     [](const CampaignMember& m) { return m.progress != MemberProgress::Done; });
+}
+
+bool CampaignEngine::begin_record(const CampaignRequest& request) {
+  CampaignDescription description;
+  description.choice = request.choice;
+  description.chosen = request.choice == CampaignChoice::OneNumber ? request.number
+                       : request.choice == CampaignChoice::OneGroup ? request.group_name
+                                                                    : std::string();
+  description.filter = request.filter;
+  description.settings = "retry_once=" + std::to_string(d_.settings.retry_once) +
+                         " waiting_length=" + std::to_string(d_.settings.waiting_length) +
+                         " shutdown=" + std::to_string(d_.settings.shutdown);
+  description.opening.path = d_.paths.opening;
+  description.main.path = d_.paths.main;
+  const int device = d_.line.active_device();
+  description.lines.push_back(std::to_string(device) + " " + d_.line.line_name(device));
+  std::vector<CampaignMember> members;
+  for (const auto& g : plan_) members.insert(members.end(), g.members.begin(), g.members.end());
+  return recorder().begin(description, members);
+}
+
+}  // namespace orvexa::campaign
