@@ -81,7 +81,7 @@ struct Call {
   std::optional<Outcome> outcome;  // none: still in progress
 };
 
-struct CampaignSpec {
+struct RecordedCampaign {
   messaging::WallTime started;
   campaign::CampaignChoice choice;
   std::string chosen;
@@ -91,16 +91,16 @@ struct CampaignSpec {
 };
 
 // Writes a campaign the way the engine does, through the recorder.
-void record(const fs::path& folder, const CampaignSpec& spec) {
+void record(const fs::path& folder, const RecordedCampaign& recorded) {
   auto opened = records::CallsDatabase::open(folder / records::kCallsFile);
   ASSERT_TRUE(opened) << opened.error();
-  messaging::ManualClock clock(spec.started);
+  messaging::ManualClock clock(recorded.started);
   records::StoreRecorder recorder(*opened.db, clock);
   campaign::CampaignDescription description;
-  description.choice = spec.choice;
-  description.chosen = spec.chosen;
-  ASSERT_TRUE(recorder.begin(description, spec.members)) << recorder.problem();
-  for (const Call& call : spec.calls) {
+  description.choice = recorded.choice;
+  description.chosen = recorded.chosen;
+  ASSERT_TRUE(recorder.begin(description, recorded.members)) << recorder.problem();
+  for (const Call& call : recorded.calls) {
     ASSERT_TRUE(recorder.attempt_started({call.member, call.attempt, 0, 0, call.dialled}));
     if (!call.outcome) continue;
     campaign::AttemptEnd end;
@@ -108,7 +108,7 @@ void record(const fs::path& folder, const CampaignSpec& spec) {
     end.ended = call.dialled + std::chrono::seconds(20);
     ASSERT_TRUE(recorder.attempt_ended(end, campaign::MemberProgress::Done)) << recorder.problem();
   }
-  if (spec.end) recorder.finish(*spec.end);
+  if (recorded.end) recorder.finish(*recorded.end);
 }
 
 const std::vector<CampaignMember> kMembers = {
