@@ -13,40 +13,14 @@
 #include <sstream>
 
 #include "app/cli/headless_runner.h"
-#include "app/data/contact_store.h"
 #include "app/records/calls_database.h"
-#include "message_files.h"
 #include "platform/host/host_services.h"
+#include "simulated_campaign.h"
 
 namespace orvexa::campaign {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr const char* kFarEnds = R"(
-[[line]]
-name = "Test line"
-ring_timeout = 20000
-
-[[far_end]]
-number = "100"
-outcome = "answer"
-keys = [{ key = "1", at = 4000 }]
-
-[[far_end]]
-number = "200"
-outcome = "answer"
-
-[[far_end]]
-number = "300"
-outcome = "busy"
-
-[[far_end]]
-number = "400"
-outcome = "answer"
-keys = [{ key = "1", at = 4000 }]
-hangup_at = 6000
-)";
 
 const std::map<std::string, Outcome> kFinal{{"100", Outcome::HeardMain},
                                             {"200", Outcome::NoKey},
@@ -68,28 +42,14 @@ class KillingBuffer final : public std::streambuf {
   int lines_left_;
 };
 
-struct Folder {
-  fs::path path = fs::temp_directory_path() / ("orvexa-resume-" + std::to_string(::getpid()));
-  Folder() { reset(); }
-  ~Folder() { fs::remove_all(path); }
-  void reset() {
-    fs::remove_all(path);
-    fs::create_directories(path);
-    std::ofstream(path / "orvexa.toml") << kFarEnds;
-    test_support::write_tone_wave(path / "First.wav", 2.0);
-    test_support::write_tone_wave(path / "Orginal.wav", 3.0);
-    data::ContactStore store(path);
-    ASSERT_TRUE(store.open().ok);
-    auto group = store.create_group("G");
-    ASSERT_TRUE(group.ok);
-    for (const auto& [number, outcome] : kFinal) {
-      data::MemberEntry entry;
-      entry.name = "n" + number;
-      entry.num = number;
-      ASSERT_TRUE(store.insert_member(*group.group, entry).ok);
-    }
-  }
-};
+// A fresh folder for each kill point: the four members of kFinal in group "G".
+void reset(const CampaignFolder& f) {
+  fs::remove_all(f.path);
+  fs::create_directories(f.path);
+  std::vector<std::pair<std::string, std::string>> members;
+  for (const auto& [number, outcome] : kFinal) members.emplace_back(number, "");
+  prepare(f.path, members);
+}
 
 HeadlessOptions options(bool resume) {
   HeadlessOptions o;
@@ -117,11 +77,11 @@ int run_child(const fs::path& folder, bool resume, int lines) {
 }
 
 TEST(CampaignResume, KilledAtEveryStepEachMemberEndsOnceWithItsOwnOutcome) {
-  Folder f;
+  CampaignFolder f("orvexa-resume");
   // How many lines a whole run writes: the child of the last kill point finishes by itself.
   int total = 0, resumed = 0, interrupted = 0;
   for (int n = 1;; ++n) {
-    f.reset();
+    reset(f);
     const int killed = run_child(f.path, false, n);
     if (killed != -SIGKILL) {
       ASSERT_EQ(killed, 0) << "line " << n;

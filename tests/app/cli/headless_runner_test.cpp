@@ -10,69 +10,12 @@
 #include "app/campaign/code_page_1256.h"
 #include "app/cli/headless_runner.h"
 #include "app/records/calls_database.h"
-#include "app/data/contact_store.h"
-#include "message_files.h"
+#include "simulated_campaign.h"
 
 namespace orvexa::campaign {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Folder {
-  fs::path path = fs::temp_directory_path() / ("orvexa-headless-" + std::to_string(::getpid()));
-  Folder() {
-    fs::remove_all(path);
-    fs::create_directories(path);
-  }
-  ~Folder() { fs::remove_all(path); }
-};
-
-constexpr const char* kFarEnds = R"(
-[[line]]
-name = "Test line"
-ring_timeout = 20000
-
-[[far_end]]
-number = "100"
-outcome = "answer"
-keys = [{ key = "1", at = 4000 }]
-
-[[far_end]]
-number = "200"
-outcome = "answer"
-
-[[far_end]]
-number = "300"
-outcome = "busy"
-
-[[far_end]]
-number = "400"
-outcome = "answer"
-keys = [{ key = "1", at = 4000 }]
-hangup_at = 6000
-
-[[far_end]]
-number = "500"
-outcome = "answer"
-keys = [{ key = "2", at = 4000 }]
-
-[[far_end]]
-number = "600"
-outcome = "answer"
-hangup_at = 1000
-
-[[far_end]]
-number = "700"
-outcome = "no-answer"
-
-[[far_end]]
-number = "800"
-outcome = "reject"
-
-[[far_end]]
-number = "900"
-outcome = "unreachable"
-)";
 
 std::vector<std::string> lines_of(const std::string& text) {
   std::vector<std::string> out;
@@ -110,25 +53,9 @@ RunResult run(const fs::path& folder, HeadlessOptions options) {
   return r;
 }
 
-void prepare(const fs::path& folder, std::vector<std::pair<std::string, std::string>> members) {
-  std::ofstream(folder / "orvexa.toml") << kFarEnds;
-  test_support::write_tone_wave(folder / "First.wav", 2.0);
-  test_support::write_tone_wave(folder / "Orginal.wav", 3.0);
-  data::ContactStore store(folder);
-  ASSERT_TRUE(store.open().ok);
-  auto group = store.create_group("G");
-  ASSERT_TRUE(group.ok);
-  for (const auto& [num, birthday] : members) {
-    data::MemberEntry entry;
-    entry.name = "n";
-    entry.num = num;
-    if (!birthday.empty()) entry.birthday = {birthday.substr(3), birthday.substr(0, 2)};
-    ASSERT_TRUE(store.insert_member(*group.group, entry).ok);
-  }
-}
 
 TEST(HeadlessCampaign, GroupOfEveryOutcomeOnTheSimulatedLine) {
-  Folder f;
+  CampaignFolder f("orvexa-headless");
   prepare(f.path, {{"100", ""}, {"200", ""}, {"300", ""}, {"400", ""}});
   HeadlessOptions o;
   o.choice = CampaignChoice::OneGroup;
@@ -160,7 +87,7 @@ TEST(HeadlessCampaign, GroupOfEveryOutcomeOnTheSimulatedLine) {
 }
 
 TEST(HeadlessCampaign, RefusalsAndTheDateFilter) {
-  Folder f;
+  CampaignFolder f("orvexa-headless");
   prepare(f.path, {{"100", "02/03"}, {"200", "04/05"}});
   HeadlessOptions o;
   o.choice = CampaignChoice::OneGroup;
@@ -204,7 +131,7 @@ class ReportCheckingShell final : public host::Shell {
 };
 
 TEST(HeadlessCampaign, ReportIsOnDiskBeforeThePowerOff) {
-  Folder f;
+  CampaignFolder f("orvexa-headless");
   prepare(f.path, {});
   HeadlessOptions o;
   o.choice = CampaignChoice::OneNumber;
@@ -219,7 +146,7 @@ TEST(HeadlessCampaign, ReportIsOnDiskBeforeThePowerOff) {
 }
 
 TEST(HeadlessCampaign, OneNumberWithWaitingLengthSevenAndNoRetry) {
-  Folder f;
+  CampaignFolder f("orvexa-headless");
   prepare(f.path, {});
   HeadlessOptions o;
   o.choice = CampaignChoice::OneNumber;
@@ -255,7 +182,7 @@ TEST(HeadlessCampaign, EachFarEndBehaviourIsRecordedWithItsOutcome) {
       {"700", Outcome::NoAnswer, "", false, 0.0},  {"800", Outcome::Rejected, "", false, 0.0},
       {"900", Outcome::Unreachable, "", false, 0.0}, {"12AB", Outcome::Failed, "", false, 0.0},
   };
-  Folder f;
+  CampaignFolder f("orvexa-headless");
   prepare(f.path, {});
   for (const auto& c : cases) {
     SCOPED_TRACE(c.number);
