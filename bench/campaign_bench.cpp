@@ -67,16 +67,22 @@ struct NullBuffer : std::streambuf {
   int overflow(int c) override { return c; }
 };
 
-void BM_GroupCampaignHeadless(benchmark::State& state) {
-  const int members = static_cast<int>(state.range(0));
-  const fs::path folder = prepare(members);
-  NullBuffer null;
-  std::ostream sink(&null);
+// The bench group on the manual clock, two plays of the opening before a call ends unanswered.
+campaign::HeadlessOptions bench_group_options() {
   campaign::HeadlessOptions options;
   options.choice = campaign::CampaignChoice::OneGroup;
   options.group = "Bench";
   options.fast = true;
   options.settings.waiting_length = 2;
+  return options;
+}
+
+void BM_GroupCampaignHeadless(benchmark::State& state) {
+  const int members = static_cast<int>(state.range(0));
+  const fs::path folder = prepare(members);
+  NullBuffer null;
+  std::ostream sink(&null);
+  campaign::HeadlessOptions options = bench_group_options();
   int code = 0;
   for (auto _ : state) {
     host::RecordingShell shell;
@@ -120,11 +126,7 @@ void BM_CampaignRecordingOverhead(benchmark::State& state) {
   const fs::path folder = prepare(members);
   NullBuffer null;
   std::ostream sink(&null);
-  campaign::HeadlessOptions options;
-  options.choice = campaign::CampaignChoice::OneGroup;
-  options.group = "Bench";
-  options.fast = true;
-  options.settings.waiting_length = 2;
+  campaign::HeadlessOptions options = bench_group_options();
   int failures = 0;
   std::uintmax_t db_bytes = 0;
   double seconds[2] = {0, 0};  // without, with the record
@@ -178,11 +180,7 @@ void BM_CampaignPeakMemory(benchmark::State& state) {
   const fs::path folder = prepare(members, seconds, seconds);
   NullBuffer null;
   std::ostream sink(&null);
-  campaign::HeadlessOptions options;
-  options.choice = campaign::CampaignChoice::OneGroup;
-  options.group = "Bench";
-  options.fast = true;
-  options.settings.waiting_length = 2;
+  campaign::HeadlessOptions options = bench_group_options();
   int code = 0;
   const double start_mb = bench::resident_mb();
   reset_peak_resident();
