@@ -33,6 +33,33 @@ constexpr std::pair<CampaignState, std::string_view> kStateTokens[] = {
     {CampaignState::Interrupted, "interrupted"},
 };
 
+constexpr std::pair<CampaignChoice, std::string_view> kChoiceTokens[] = {
+    {CampaignChoice::OneNumber, "number"},
+    {CampaignChoice::OneGroup, "group"},
+    {CampaignChoice::AllGroups, "all-groups"},
+};
+
+constexpr std::pair<MemberProgress, std::string_view> kProgressTokens[] = {
+    {MemberProgress::Pending, "pending"},
+    {MemberProgress::RetryDue, "retry"},
+    {MemberProgress::Done, "done"},
+};
+
+// The token of `value` in a table of pairs, and back.
+template <typename Enum, std::size_t N>
+std::string_view token_of(const std::pair<Enum, std::string_view> (&table)[N], Enum value) {
+  for (const auto& [v, token] : table)
+    if (v == value) return token;
+  return table[0].second;
+}
+
+template <typename Enum, std::size_t N>
+std::optional<Enum> value_of(const std::pair<Enum, std::string_view> (&table)[N], std::string_view token) {
+  for (const auto& [v, t] : table)
+    if (t == token) return v;
+  return std::nullopt;
+}
+
 const OutcomeText& texts_of(Outcome outcome) {
   for (const auto& t : kOutcomeTexts)
     if (t.outcome == outcome) return t;
@@ -63,25 +90,19 @@ bool outcome_answered(Outcome outcome) {
   }
 }
 
-std::string_view state_token(CampaignState state) {
-  for (const auto& [s, token] : kStateTokens)
-    if (s == state) return token;
-  return "running";
-}
-
+std::string_view state_token(CampaignState state) { return token_of(kStateTokens, state); }
 std::optional<CampaignState> state_from_token(std::string_view token) {
-  for (const auto& [s, t] : kStateTokens)
-    if (t == token) return s;
-  return std::nullopt;
+  return value_of(kStateTokens, token);
 }
 
-std::string_view choice_token(CampaignChoice choice) {
-  switch (choice) {
-    case CampaignChoice::OneNumber: return "number";
-    case CampaignChoice::OneGroup: return "group";
-    case CampaignChoice::AllGroups: return "all-groups";
-  }
-  return "number";
+
+std::string_view choice_token(CampaignChoice choice) { return token_of(kChoiceTokens, choice); }
+std::optional<CampaignChoice> choice_from_token(std::string_view token) {
+  return value_of(kChoiceTokens, token);
+}
+std::string_view progress_token(MemberProgress progress) { return token_of(kProgressTokens, progress); }
+MemberProgress progress_from_token(std::string_view token) {
+  return value_of(kProgressTokens, token).value_or(MemberProgress::Pending);
 }
 
 std::string CallCause::text() const {

@@ -52,6 +52,9 @@ std::optional<CampaignState> state_from_token(std::string_view token);
 
 // Where a member stands in its campaign.
 enum class MemberProgress { Pending, RetryDue, Done };
+std::string_view progress_token(MemberProgress progress);
+// An unknown token reads as Pending: the member is called.
+MemberProgress progress_from_token(std::string_view token);
 
 // A member as the campaign was started: copied, so a report stays true after edits.
 struct CampaignMember {
@@ -79,6 +82,7 @@ struct MessageFacts {
 
 enum class CampaignChoice { OneNumber, OneGroup, AllGroups };
 std::string_view choice_token(CampaignChoice choice);
+std::optional<CampaignChoice> choice_from_token(std::string_view token);
 
 struct CampaignDescription {
   CampaignChoice choice = CampaignChoice::OneNumber;

@@ -36,18 +36,6 @@ bool create_private(const std::filesystem::path& file, std::string& error) {
   return false;
 }
 
-MemberProgress progress_from(std::string_view token) {
-  if (token == "retry") return MemberProgress::RetryDue;
-  if (token == "done") return MemberProgress::Done;
-  return MemberProgress::Pending;
-}
-
-campaign::CampaignChoice choice_from(std::string_view token) {
-  if (token == "group") return campaign::CampaignChoice::OneGroup;
-  if (token == "all-groups") return campaign::CampaignChoice::AllGroups;
-  return campaign::CampaignChoice::OneNumber;
-}
-
 constexpr const char* kCampaignColumns =
     "SELECT id, started_ms, ended_ms, choice, chosen, filter, settings, opening_path, "
     "opening_seconds, opening_sha256, main_path, main_seconds, main_sha256, lines, state, "
@@ -60,7 +48,7 @@ CampaignRow campaign_row(const Statement& q) {
   r.id = q.integer(0);
   r.started_ms = q.integer(1);
   r.ended_ms = q.maybe_integer(2);
-  r.choice = choice_from(q.text(3));
+  r.choice = campaign::choice_from_token(q.text(3)).value_or(campaign::CampaignChoice::OneNumber);
   r.chosen = q.text(4);
   r.filter = q.text(5);
   r.settings = q.text(6);
@@ -262,7 +250,7 @@ std::optional<ResumePlan> CallsDatabase::resume_plan(std::int64_t id) {
   while (calls.step() == SQLITE_ROW) {
     const auto member = static_cast<std::size_t>(calls.integer(0));
     if (member >= plan.members.size()) continue;
-    plan.members[member].progress = progress_from(calls.text(1));
+    plan.members[member].progress = campaign::progress_from_token(calls.text(1));
     if (calls.text(2) != "interrupted") ++plan.members[member].attempts;
   }
   return plan;

@@ -29,10 +29,6 @@ std::string joined(const std::vector<std::string>& lines) {
   return out;
 }
 
-std::string_view progress_token(MemberProgress p) {
-  return p == MemberProgress::Done ? "done" : p == MemberProgress::RetryDue ? "retry" : "pending";
-}
-
 std::string sha256_hex(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return {};
