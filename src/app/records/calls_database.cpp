@@ -10,6 +10,8 @@
 #include <fstream>
 
 #include "app/records/calls_schema.h"
+#include "platform/host/atomic_file.h"
+#include "platform/host/unique_fd.h"
 #include "app/records/sqlite_statement.h"
 
 namespace orvexa::records {
@@ -26,12 +28,9 @@ std::string complaint(const std::filesystem::path& file, sqlite3* db) {
 // Members hold names and numbers: the file is the owner's alone from its first byte, and
 // SQLite gives its journal files the same mode.
 bool create_private(const std::filesystem::path& file, std::string& error) {
-  const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (fd >= 0) {
-    ::close(fd);
-    return true;
-  }
-  if (errno == EEXIST) return true;
+  const host::UniqueFd fd(::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                                 host::kSecretFileMode.create));
+  if (fd || errno == EEXIST) return true;
   error = file.string() + ": " + std::strerror(errno);
   return false;
 }
