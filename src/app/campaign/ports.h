@@ -46,6 +46,8 @@ class LinePort {
   virtual std::string line_name(int device) = 0;
   // The capability word of a line device; 0 on success.
   virtual int line_caps(int device, int& caps) = 0;
+  // How many calls a line device carries at once; 1 when it cannot tell.
+  virtual int channels(int /*device*/) { return 1; }
   // Why the last call ended, as far as the line could tell (read before the next dial).
   virtual CallCause call_cause() const { return {}; }
 };

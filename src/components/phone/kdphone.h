@@ -109,6 +109,8 @@ class KDPhone : public TTEL_ComponentVCL {
   int GetLineName(int device, std::u16string& name);
   int GetNumberOfAddresses(int device, int& count);
   int GetAddressName(int device, int address, std::u16string& name);
+  // How many calls the line device carries at once (its channels); at least 1.
+  int GetMaxActiveCalls(int device, int& calls);
   int GetAddressID(int call, int& address);
 
   // --- calls ---
@@ -158,6 +160,8 @@ class KDPhone : public TTEL_ComponentVCL {
   const std::string& FaxDialCommand() const { return fax_dial_command_; }
 
  private:
+  using AddressCaps = std::optional<tel::VarBuffer<tel::LINEADDRESSCAPS>>;
+  int ReadAddressCaps(int device, int address, AddressCaps& caps);
   struct CallEntry {
     tel::HCALL handle = 0;
     TCallState state = csDisconnected;

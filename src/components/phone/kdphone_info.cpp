@@ -1,5 +1,6 @@
 // Call information events, device information, wave devices, the data-modem port and the saved
 // line configuration.
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -164,8 +165,7 @@ int KDPhone::GetNumberOfAddresses(int device, int& count) {
   return 0;
 }
 
-int KDPhone::GetAddressName(int device, int address, std::u16string& name) {
-  name.clear();
+int KDPhone::ReadAddressCaps(int device, int address, AddressCaps& caps) {
   if (int r = EnsureInitialised(); r != 0) return r;
   DWORD version = 0;
   LINEEXTENSIONID ext{};
@@ -174,21 +174,38 @@ int KDPhone::GetAddressName(int device, int address, std::u16string& name) {
                                             &version, &ext);
       r != 0)
     return r == LINEERR_BADDEVICEID ? err::kBadLineDeviceId : err::kNegotiateVersion;
-  auto caps = read_variable<LINEADDRESSCAPS>(sizeof(LINEADDRESSCAPS), [&](LINEADDRESSCAPS* a) {
+  auto read = read_variable<LINEADDRESSCAPS>(sizeof(LINEADDRESSCAPS), [&](LINEADDRESSCAPS* a) {
     return api_.lineGetAddressCaps(line_app_, dev, static_cast<DWORD>(address), version, 0, a);
   });
-  if (!caps.ok()) {
-    if (caps.error) return caps.error;
-    if (caps.refusal == LINEERR_BADDEVICEID) return err::kBadLineDeviceId;
-    if (caps.refusal == LINEERR_NODEVICE) return err::kNoLineDevice;
-    return caps.refusal == LINEERR_NOMEM ? err::kNoMemory : err::kFailed;
+  if (!read.ok()) {
+    if (read.error) return read.error;
+    if (read.refusal == LINEERR_BADDEVICEID) return err::kBadLineDeviceId;
+    if (read.refusal == LINEERR_NODEVICE) return err::kNoLineDevice;
+    return read.refusal == LINEERR_NOMEM ? err::kNoMemory : err::kFailed;
   }
-  const LINEADDRESSCAPS& a = *caps.buffer->get();
+  caps = std::move(read.buffer);
+  return 0;
+}
+
+int KDPhone::GetAddressName(int device, int address, std::u16string& name) {
+  name.clear();
+  AddressCaps caps;
+  if (int r = ReadAddressCaps(device, address, caps); r != 0) return r;
+  const LINEADDRESSCAPS& a = *caps->get();
   if (a.dwAddressSize == 0 || a.dwAddressOffset == 0) return err::kDeviceNameUnavailable;
-  auto text = read_text(caps.buffer->bytes(), sizeof(LINEADDRESSCAPS), a.dwAddressSize,
+  auto text = read_text(caps->bytes(), sizeof(LINEADDRESSCAPS), a.dwAddressSize,
                         a.dwAddressOffset, line_info_.wide);
   if (!text) return err::kFailed;
   name = *text;
+  return 0;
+}
+
+int KDPhone::GetMaxActiveCalls(int device, int& calls) {
+  calls = 0;
+  AddressCaps caps;
+  if (int r = ReadAddressCaps(device, 0, caps); r != 0) return r;
+  // A line that does not say carries one call.
+  calls = std::max<int>(1, static_cast<int>((*caps)->dwMaxNumActiveCalls));
   return 0;
 }
 

@@ -32,6 +32,9 @@ struct LineDeviceDescription {
   // Audio-service device numbers of the line's wave input and output; -1 when it has none.
   std::int32_t wave_in = -1;
   std::int32_t wave_out = -1;
+  // Calls the line carries at once, each with its own audio (see CallDetails::wave_in). A
+  // call beyond them is refused with LINEERR_RESOURCEUNAVAIL.
+  DWORD channels = 1;
 };
 
 // What the service knows about a call to fill in its call information.
@@ -45,6 +48,9 @@ struct CallDetails {
   // How the call ended, in the provider's words: the far end's final answer ("486 Busy Here")
   // or why nothing answered. Empty while the call lasts and when there is nothing to say.
   std::string end_status;
+  // The call's own audio devices on a line with several channels; -1: the line's.
+  std::int32_t wave_in = -1;
+  std::int32_t wave_out = -1;
 };
 
 using RequestId = LONG;

@@ -158,6 +158,7 @@ LONG LineService::lineGetAddressCaps(HLINEAPP app, DWORD device, DWORD address, 
   caps->dwCallerIDFlags = d->caller_id_flags;
   caps->dwCalledIDFlags = d->called_id_flags;
   caps->dwCallInfoStates = LINECALLINFOSTATE_CALLERID | LINECALLINFOSTATE_CALLEDID;
+  caps->dwMaxNumActiveCalls = d->channels;
   writer.finish();
   return 0;
 }
@@ -214,10 +215,14 @@ LONG LineService::lineSetStatusMessages(HLINE line, DWORD, DWORD) {
 LONG LineService::lineGetID(HLINE line, DWORD address, HCALL call, DWORD select, VARSTRING* id,
                             const char* device_class) {
   DWORD device = 0;
+  std::int32_t call_wave_in = -1, call_wave_out = -1;
   if (select == LINECALLSELECT_CALL) {
     Call* c = find_call(call);
     if (!c) return LINEERR_INVALCALLHANDLE;
     device = c->device;
+    const CallDetails details = devices_[device].provider->details(call);
+    call_wave_in = details.wave_in;
+    call_wave_out = details.wave_out;
   } else if (select == LINECALLSELECT_LINE || select == LINECALLSELECT_ADDRESS) {
     auto it = lines_.find(line);
     if (it == lines_.end()) return LINEERR_INVALLINEHANDLE;
@@ -230,7 +235,10 @@ LONG LineService::lineGetID(HLINE line, DWORD address, HCALL call, DWORD select,
   if (id->dwTotalSize < sizeof(VARSTRING)) return LINEERR_STRUCTURETOOSMALL;
   const LineDeviceDescription* d = description(device);
   if (same_class(device_class, "wave/in") || same_class(device_class, "wave/out")) {
-    const std::int32_t wave = same_class(device_class, "wave/in") ? d->wave_in : d->wave_out;
+    const bool in = same_class(device_class, "wave/in");
+    // A call on a line with channels has devices of its own.
+    const std::int32_t own = in ? call_wave_in : call_wave_out;
+    const std::int32_t wave = own >= 0 ? own : in ? d->wave_in : d->wave_out;
     if (wave < 0) return LINEERR_NODEVICE;
     return write_word(id, static_cast<DWORD>(wave));
   }

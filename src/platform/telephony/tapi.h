@@ -220,7 +220,9 @@ struct LINEADDRESSCAPS {
   DWORD dwDevSpecificSize, dwDevSpecificOffset;
   DWORD dwAddressSharing, dwAddressStates, dwCallInfoStates;
   DWORD dwCallerIDFlags, dwCalledIDFlags, dwConnectedIDFlags;
-  DWORD dwReserved[43];
+  DWORD dwRedirectionIDFlags, dwRedirectingIDFlags, dwCallStates, dwDialToneModes, dwBusyModes;
+  DWORD dwSpecialInfo, dwDisconnectModes, dwMaxNumActiveCalls;
+  DWORD dwReserved[35];
 };
 static_assert(sizeof(LINEADDRESSCAPS) == 228);
 

@@ -116,7 +116,18 @@ void PhoneLine::keep_cause(std::uint32_t call, bool busy) {
 }
 void PhoneLine::hangup() { phone_->Hangup(); }
 void PhoneLine::answer() { phone_->Answer(0); }
-int PhoneLine::wave_play_id() { return phone_->WavePlayID(); }
+int PhoneLine::wave_play_id() {
+  // On a line with channels each call has its own output; otherwise it is the line's.
+  int device = -2;
+  const int call = phone_->CurrentCall();
+  if (call != 0 && phone_->GetWavePlayIDFrom(false, call, device) == 0 && device >= 0) return device;
+  return phone_->WavePlayID();
+}
+
+int PhoneLine::channels(int device) {
+  int calls = 1;
+  return phone_->GetMaxActiveCalls(device, calls) == 0 ? calls : 1;
+}
 int PhoneLine::activate(int device) { return phone_->LineActive(device, true); }
 int PhoneLine::active_device() const { return phone_->IsActive() ? phone_->LineID() : -1; }
 int PhoneLine::number_of_lines() { return phone_->NumberOfLines(); }

@@ -48,6 +48,7 @@ class PhoneLine final : public LinePort {
   int number_of_lines() override;
   std::string line_name(int device) override;
   int line_caps(int device, int& caps) override;
+  int channels(int device) override;
   CallCause call_cause() const override { return cause_; }
 
  private:
