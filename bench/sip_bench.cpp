@@ -121,11 +121,14 @@ double percentile(std::vector<double>& v, double p) {
   return v[static_cast<std::size_t>(p * static_cast<double>(v.size() - 1))];
 }
 
-// One line into sipp, N calls dialled at once and kept up until `hang_up()`.
+// One line into sipp with a channel for each of the N calls dialled at once, kept up until
+// `hang_up()`.
 class Rig {
  public:
-  explicit Rig(SippProcess& peer, std::function<void(std::int64_t)> on_spacing = nullptr)
-      : loop_(clock_), audio_(loop_), provider_(loop_, audio_, {line(peer)}, options(on_spacing)) {
+  Rig(SippProcess& peer, int channels, std::function<void(std::int64_t)> on_spacing = nullptr)
+      : loop_(clock_),
+        audio_(loop_),
+        provider_(loop_, audio_, {line(peer, channels)}, options(on_spacing)) {
     provider_.open(0, events_);
   }
   // Dials `calls` at once; waits (bounded) until each is connected or ended. Seconds taken.
@@ -155,7 +158,7 @@ class Rig {
   }
 
  private:
-  static sip::SipLineConfig line(const SippProcess& peer) {
+  static sip::SipLineConfig line(const SippProcess& peer, int channels) {
     sip::SipLineConfig line;
     line.name = "Bench";
     line.registrar = {"127.0.0.1", peer.port()};
@@ -163,6 +166,7 @@ class Rig {
     line.user = line.auth_user = "201";
     line.do_register = false;
     line.rtp_timeout_s = 0;
+    line.channels = static_cast<std::uint32_t>(channels);
     return line;
   }
   static sip::SipProvider::Options options(std::function<void(std::int64_t)> on_spacing) {
@@ -198,7 +202,7 @@ void BM_Concurrent(benchmark::State& state) {
     std::vector<double> spacing_ms;
     spacing_ms.reserve(static_cast<std::size_t>(calls) * 300);
     std::atomic<bool> measuring{false};
-    Rig rig(*peer, [&](std::int64_t us) {
+    Rig rig(*peer, calls, [&](std::int64_t us) {
       if (!measuring.load(std::memory_order_relaxed)) return;
       std::lock_guard lock(mutex);
       spacing_ms.push_back(static_cast<double>(us) / 1000.0);
@@ -246,7 +250,7 @@ void BM_SetupRate(benchmark::State& state) {
       state.SkipWithError("sipp is not installed");
       return;
     }
-    Rig rig(*peer);
+    Rig rig(*peer, calls);
     const double drops0 = udp_receive_drops();
     const double seconds = rig.dial(calls);
     const double drops = udp_receive_drops() - drops0;

@@ -145,6 +145,10 @@ void SipAccount::on_register_response(int err, const ::sip_msg* msg, void* arg) 
   self->report(std::move(s));
 }
 
+void SipAccount::refuse(const ::sip_msg& request, std::uint16_t code, const char* reason) {
+  sip_treply(nullptr, sip_.get(), &request, code, reason);
+}
+
 void SipAccount::on_connect(const ::sip_msg* msg, void* arg) {
   auto* self = static_cast<SipAccount*>(arg);
   if (self->on_invite_) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -37,6 +38,8 @@ class SipAccount {
   // 0, or the errno-style code of what failed (binding, address, registration request).
   int start();
   void set_invite_handler(InviteHandler handler) { on_invite_ = std::move(handler); }
+  // A final answer to `request` outside any dialog, such as 486 to an INVITE on a full line.
+  void refuse(const ::sip_msg& request, std::uint16_t code, const char* reason);
 
   const SipLineConfig& config() const { return config_; }
   const RegistrationStatus& status() const { return status_; }

@@ -13,9 +13,9 @@ namespace orvexa::sip {
 namespace {
 
 constexpr std::string_view kKeys[] = {
-    "kind",      "name",           "registrar", "domain",     "user",     "auth_user",
-    "password",  "outbound_proxy", "transport", "local_port", "register", "expires",
-    "codecs",    "dtmf",           "rtp_timeout"};
+    "kind",     "name",           "registrar",   "domain",     "user",     "auth_user",
+    "password", "outbound_proxy", "transport",   "local_port", "register", "expires",
+    "codecs",   "dtmf",           "rtp_timeout", "channels"};
 
 bool is_host_char(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
@@ -202,6 +202,7 @@ std::optional<SipLineConfig> read_line(LineReader& r, int index) {
   line.do_register = r.boolean("register", true);
   line.expires = static_cast<std::uint32_t>(r.integer("expires", 600, 60, 86400));
   line.rtp_timeout_s = static_cast<std::uint32_t>(r.integer("rtp_timeout", 30, 0, 3600));
+  line.channels = static_cast<std::uint32_t>(r.integer("channels", 1, 1, kMaxChannels));
   if (!r.errors().empty()) return std::nullopt;
   return line;
 }

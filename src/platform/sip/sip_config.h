@@ -39,7 +39,11 @@ struct SipLineConfig {
   std::vector<Codec> codecs{Codec::Pcmu, Codec::Pcma};
   DtmfMode dtmf = DtmfMode::Rfc4733;
   std::uint32_t rtp_timeout_s = 30;  // 0: never
+  std::uint32_t channels = 1;        // calls at once, each with its own pair of audio devices
 };
+
+// The most calls one sip line carries at once.
+constexpr std::uint32_t kMaxChannels = 500;
 
 struct SipConfigError {
   int table_index = 0;  // 0: the file as a whole

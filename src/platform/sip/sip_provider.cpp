@@ -20,11 +20,9 @@ SipProvider::SipProvider(messaging::Loop& loop, audio::AudioService& audio,
     line->description.name = config.name;
     line->description.address = config.user;
     line->description.caller_id_flags = LINECALLPARTYID_ADDRESS | LINECALLPARTYID_NAME;
-    const std::u16string base = host::to_utf16(config.name) + u" Modem ";
-    line->playback = std::make_shared<SipLinePlayback>(base + u"wave/out", line->outbound);
-    line->capture = std::make_shared<SipLineCapture>(base + u"wave/in");
-    line->playback_id = audio_.add_playback_device(line->playback);
-    line->capture_id = audio_.add_capture_device(line->capture);
+    line->description.channels = config.channels;
+    line->channels =
+        std::make_unique<SipLineChannels>(audio_, host::to_utf16(config.name), config.channels);
     line->config = std::move(config);
     lines_.push_back(std::move(line));
   }
@@ -35,10 +33,7 @@ SipProvider::~SipProvider() {
     sip_side_->calls.clear();
     sip_side_->accounts.clear();
   });
-  for (auto& line : lines_) {
-    audio_.remove_device(line->playback_id);
-    audio_.remove_device(line->capture_id);
-  }
+  // The lines' channels take their devices out of the audio service as they go.
 }
 
 void SipProvider::to_loop(std::function<void()> task) {
@@ -57,11 +52,9 @@ RegistrationStatus SipProvider::registration(std::size_t device) const {
 
 const LineDeviceDescription& SipProvider::device(std::size_t index) const {
   const Line& line = *lines_[index];
-  // Numbers follow the audio service's current list, so they are looked up each time.
-  const auto out = audio_.playback_number(line.playback_id);
-  const auto in = audio_.capture_number(line.capture_id);
-  line.description.wave_out = out ? static_cast<std::int32_t>(*out) : -1;
-  line.description.wave_in = in ? static_cast<std::int32_t>(*in) : -1;
+  // The line's own devices are its first channel's.
+  line.description.wave_out = line.channels->wave_out(0);
+  line.description.wave_in = line.channels->wave_in(0);
   return line.description;
 }
 
@@ -81,21 +74,8 @@ void SipProvider::start_line(std::size_t device) {
     slot = std::make_unique<SipAccount>(config, [this, device](const RegistrationStatus& s) {
       to_loop([this, device, s] { lines_[device]->registration = s; });
     });
-    slot->set_invite_handler([this, device](const ::sip_msg& invite) {
-      const CallId id = next_id_++;  // SIP thread only from here on
-      auto call = std::make_unique<SipCall>(*sip_side_->accounts[device], lines_[device]->outbound,
-                                            events_for(id, device));
-      if (call->offer(invite) != 0) return;
-      CallDetails d;
-      d.origin = LINECALLORIGIN_EXTERNAL;
-      d.caller_number = call->caller().number;
-      d.caller_name = call->caller().name;
-      d.caller_id_flags = (d.caller_number.empty() ? 0 : LINECALLPARTYID_ADDRESS) |
-                          (d.caller_name.empty() ? 0 : LINECALLPARTYID_NAME);
-      if (d.caller_id_flags == 0) d.caller_id_flags = LINECALLPARTYID_UNKNOWN;
-      sip_side_->calls[id] = std::move(call);
-      to_loop([this, device, id, d] { on_incoming(device, id, d); });
-    });
+    slot->set_invite_handler(
+        [this, device](const ::sip_msg& invite) { on_invite(device, invite); });
     const int err = slot->start();
     if (err != 0) {
       RegistrationStatus failed{RegistrationStatus::State::Failed, 0,
@@ -103,6 +83,32 @@ void SipProvider::start_line(std::size_t device) {
       to_loop([this, device, failed] { lines_[device]->registration = failed; });
     }
   });
+}
+
+void SipProvider::on_invite(std::size_t device, const ::sip_msg& invite) {
+  SipAccount& account = *sip_side_->accounts[device];
+  SipLineChannels& channels = *lines_[device]->channels;
+  const CallId id = next_id_++;
+  const auto channel = channels.claim(id);
+  if (!channel) {  // every channel carries a call
+    account.refuse(invite, 486, "Busy Here");
+    return;
+  }
+  auto call = std::make_unique<SipCall>(account, channels[*channel].outbound,
+                                        events_for(id, device, *channel));
+  if (call->offer(invite) != 0) {
+    channels.release(*channel, id);
+    return;
+  }
+  CallDetails d;
+  d.origin = LINECALLORIGIN_EXTERNAL;
+  d.caller_number = call->caller().number;
+  d.caller_name = call->caller().name;
+  d.caller_id_flags = (d.caller_number.empty() ? 0 : LINECALLPARTYID_ADDRESS) |
+                      (d.caller_name.empty() ? 0 : LINECALLPARTYID_NAME);
+  if (d.caller_id_flags == 0) d.caller_id_flags = LINECALLPARTYID_UNKNOWN;
+  sip_side_->calls[id] = std::move(call);
+  to_loop([this, device, id, ch = *channel, d] { on_incoming(device, id, ch, d); });
 }
 
 void SipProvider::close(std::size_t device) {
@@ -114,10 +120,10 @@ void SipProvider::close(std::size_t device) {
       continue;
     }
     thread_.post([this, id = it->second.id] { sip_side_->calls.erase(id); });
+    release_channel(it->second);
+    handles_.erase(it->second.id);
     it = calls_.erase(it);
   }
-  lines_[device]->playback->call_ended();
-  update_receiving(device);
   thread_.post([this, device] { sip_side_->accounts[device].reset(); });
 }
 

@@ -1,6 +1,8 @@
 // Real lines over SIP behind the line service: one line device per sip line of orvexa.toml.
 // Signalling and media run on the provider's own SIP thread; everything the service sees
-// happens on the loop thread, in order.
+// happens on the loop thread, in order. A line carries as many calls at once as it has
+// channels, each with wave devices of its own; a dial beyond them is refused with
+// LINEERR_RESOURCEUNAVAIL, an INVITE answered 486 Busy Here.
 //
 //   SipProvider sip(loop, audio, read_sip_lines(tables, file_name, exposed).lines);
 //   service.add_provider(sip);   // after the simulated lines
@@ -13,15 +15,17 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/audio/audio_service.h"
 #include "platform/messaging/loop.h"
 #include "platform/sip/registration.h"
 #include "platform/sip/sip_config.h"
-#include "platform/sip/sip_line_audio.h"
 #include "platform/sip/sip_thread.h"
 #include "platform/telephony/line_provider.h"
+
+struct sip_msg;
 
 namespace orvexa::sip {
 
@@ -70,7 +74,7 @@ class SipProvider final : public telephony::LineProvider {
   telephony::CallDetails details(telephony::HCALL call) const override;
   void monitor_digits(telephony::HCALL call, telephony::DWORD modes) override;
   void monitor_media(telephony::HCALL, telephony::DWORD) override {}
-  // Every call has its line's wave input; an ended call has no audio any more.
+  // Every call has its channel's wave input; an ended call has no audio any more.
   telephony::LONG receive_audio(telephony::HCALL call, bool on) override;
   telephony::LONG generate_digits(telephony::HCALL call, std::string_view digits) override;
   std::vector<std::uint8_t> device_config(std::size_t) const override { return {}; }
@@ -93,24 +97,34 @@ class SipProvider final : public telephony::LineProvider {
   // Loop thread: hands `request` of call `c` to its SIP call; the outcome comes back later.
   telephony::LONG start_request(telephony::HCALL call, telephony::RequestId request,
                                 std::function<int(SipCall&)> action);
-  void on_incoming(std::size_t device, CallId id, telephony::CallDetails details);
+  void on_incoming(std::size_t device, CallId id, std::size_t channel,
+                   telephony::CallDetails details);
+  // SIP thread: a new INVITE on `device` takes a free channel, or is answered busy.
+  void on_invite(std::size_t device, const ::sip_msg& invite);
   // Loop thread: a call on a line whose registrar stopped answering goes nowhere.
   void unreachable_at_once(CallId id, telephony::RequestId request);
   void start_line(std::size_t device);
-  // SIP thread: the callbacks of call `id`, each handing its news to the loop.
-  sip::CallEvents events_for(CallId id, std::size_t device);
+  // SIP thread: the callbacks of call `id` on `channel` of its line, each handing its news to
+  // the loop.
+  sip::CallEvents events_for(CallId id, std::size_t device, std::size_t channel);
   void report_state(telephony::HCALL handle, Call& call, telephony::DWORD state,
                     telephony::DWORD mode);
-  // Loop thread: whether a call on the line has its received audio asked for.
-  void update_receiving(std::size_t device);
-  // Loop thread: one frame call `id` received, for the wave input and the service.
-  void on_heard(CallId id, std::size_t device, const std::vector<std::int16_t>& frame);
+  // Loop thread: whether the call's channel has its received audio asked for.
+  void update_receiving(const Call& call);
+  // Loop thread: the call has ended or gone; its channel is free for the next one, and what
+  // was still queued for it counts as played.
+  void release_channel(const Call& call);
+  // Loop thread: one frame call `id` received, for its channel's wave input and the service.
+  void on_heard(CallId id, std::size_t device, std::size_t channel,
+                const std::vector<std::int16_t>& frame);
+  void add_call(telephony::HCALL handle, const Call& call);
 
   messaging::Loop& loop_;
   audio::AudioService& audio_;
   Options options_;
   std::vector<std::unique_ptr<Line>> lines_;
   std::map<telephony::HCALL, Call> calls_;
+  std::unordered_map<CallId, telephony::HCALL> handles_;  // of calls_, by call id
   std::atomic<CallId> next_id_{1};  // taken on both threads
   std::shared_ptr<int> alive_ = std::make_shared<int>(0);
   std::unique_ptr<SipSide> sip_side_;  // touched only on the SIP thread

@@ -22,9 +22,23 @@ const SipProvider::Call* SipProvider::find(HCALL call) const {
 }
 
 std::pair<HCALL, SipProvider::Call*> SipProvider::find_id(CallId id) {
-  for (auto& [handle, c] : calls_)
-    if (c.id == id) return {handle, &c};
-  return {0, nullptr};
+  auto it = handles_.find(id);
+  if (it == handles_.end()) return {0, nullptr};
+  return {it->second, find(it->second)};
+}
+
+void SipProvider::add_call(HCALL handle, const Call& call) {
+  calls_[handle] = call;
+  handles_[call.id] = handle;
+}
+
+void SipProvider::release_channel(const Call& call) {
+  SipLineChannels& channels = *lines_[call.device]->channels;
+  if (!channels.holds(call.channel, call.id)) return;
+  SipLineChannels::Channel& ch = channels[call.channel];
+  ch.playback->call_ended();
+  ch.receiving.store(false, std::memory_order_relaxed);
+  channels.release(call.channel, call.id);
 }
 
 void SipProvider::report_state(HCALL handle, Call& call, DWORD state, DWORD mode) {
@@ -32,7 +46,7 @@ void SipProvider::report_state(HCALL handle, Call& call, DWORD state, DWORD mode
   if (ProviderEvents* events = lines_[call.device]->events) events->call_state(handle, state, mode);
 }
 
-sip::CallEvents SipProvider::events_for(CallId id, std::size_t device) {
+sip::CallEvents SipProvider::events_for(CallId id, std::size_t device, std::size_t channel) {
   sip::CallEvents e;
   e.phase = [this, id](CallPhase phase, EndReason reason, const std::string& status) {
     to_loop([this, id, phase, reason, status] { on_phase(id, phase, reason, status); });
@@ -40,15 +54,21 @@ sip::CallEvents SipProvider::events_for(CallId id, std::size_t device) {
   e.done = [this, id](CallRequest request, bool ok) {
     to_loop([this, id, request, ok] { on_request_done(id, request, ok); });
   };
-  e.media.heard = [this, id, device](std::span<const std::int16_t> frame) {
-    const Line& line = *lines_[device];
-    if (!line.capture->listening() && !line.receiving.load(std::memory_order_relaxed)) return;
-    to_loop([this, id, device, pcm = std::vector<std::int16_t>(frame.begin(), frame.end())] {
-      on_heard(id, device, pcm);
+  // Every 20 ms of every call: a look at its own channel only.
+  SipLineChannels::Channel& ch = (*lines_[device]->channels)[channel];
+  e.media.heard = [this, id, device, channel, &ch](std::span<const std::int16_t> frame) {
+    if (!ch.capture->listening() && !ch.receiving.load(std::memory_order_relaxed)) return;
+    std::vector<std::int16_t> pcm(frame.begin(), frame.end());
+    to_loop([this, id, device, channel, pcm = std::move(pcm)] {
+      on_heard(id, device, channel, pcm);
     });
   };
-  e.media.sent = [this, device](std::size_t bytes) {
-    to_loop([this, device, bytes] { lines_[device]->playback->sent(bytes); });
+  e.media.sent = [this, id, device, channel](std::size_t bytes) {
+    to_loop([this, id, device, channel, bytes] {
+      // A call that ended meanwhile may have left the channel to the next one.
+      SipLineChannels& channels = *lines_[device]->channels;
+      if (channels.holds(channel, id)) channels[channel].playback->sent(bytes);
+    });
   };
   e.media.key = [this, id](char key) {
     to_loop([this, id, key] {
@@ -62,8 +82,11 @@ sip::CallEvents SipProvider::events_for(CallId id, std::size_t device) {
   return e;
 }
 
-void SipProvider::on_heard(CallId id, std::size_t device, const std::vector<std::int16_t>& frame) {
-  lines_[device]->capture->heard(frame);
+void SipProvider::on_heard(CallId id, std::size_t device, std::size_t channel,
+                           const std::vector<std::int16_t>& frame) {
+  SipLineChannels& channels = *lines_[device]->channels;
+  if (!channels.holds(channel, id)) return;
+  channels[channel].capture->heard(frame);
   auto [handle, c] = find_id(id);
   if (c == nullptr || c->ended || !c->receiving) return;
   if (ProviderEvents* events = lines_[device]->events) events->received_audio(handle, frame);
@@ -83,7 +106,7 @@ void SipProvider::on_phase(CallId id, CallPhase phase, EndReason reason,
   }
   c->ended = true;
   c->details.end_status = status;
-  lines_[c->device]->playback->call_ended();
+  release_channel(*c);
   switch (reason) {
     case EndReason::WeHungUp: return;  // the drop's reply reports idle
     case EndReason::Transferred:
@@ -102,10 +125,12 @@ void SipProvider::on_phase(CallId id, CallPhase phase, EndReason reason,
   }
 }
 
-void SipProvider::on_incoming(std::size_t device, CallId id, CallDetails details) {
+void SipProvider::on_incoming(std::size_t device, CallId id, std::size_t channel,
+                              CallDetails details) {
   ProviderEvents* events = lines_[device]->events;
   const HCALL handle = events ? events->incoming_call(*this, device, details) : 0;
   if (handle == 0) {  // nobody has the line open: turn the caller away
+    lines_[device]->channels->release(channel, id);
     thread_.post([this, id] {
       if (auto it = sip_side_->calls.find(id); it != sip_side_->calls.end()) it->second->hang_up();
       sip_side_->calls.erase(id);
@@ -115,8 +140,9 @@ void SipProvider::on_incoming(std::size_t device, CallId id, CallDetails details
   Call c;
   c.id = id;
   c.device = device;
+  c.channel = channel;
   c.details = std::move(details);
-  calls_[handle] = c;
+  add_call(handle, c);
   report_state(handle, calls_[handle], LINECALLSTATE_OFFERING, 0);
   events->call_info_changed(handle, LINECALLINFOSTATE_CALLERID);
   events->ringing(*this, device);
@@ -130,19 +156,23 @@ LONG SipProvider::make_call(std::size_t device, HCALL call, RequestId request,
   if (registration.refuses_dials()) return LINEERR_CALLUNAVAIL;
   Call c;
   c.id = next_id_++;
+  const auto channel = lines_[device]->channels->claim(c.id);
+  if (!channel) return LINEERR_RESOURCEUNAVAIL;  // every channel carries a call: not now
+  c.channel = *channel;
   c.device = device;
   c.details.called_number = std::string(number);
   c.details.called_id_flags = LINECALLPARTYID_ADDRESS;
-  calls_[call] = c;
+  add_call(call, c);
   if (!registration.can_call()) {
     to_loop([this, id = c.id, request] { unreachable_at_once(id, request); });
     return 0;
   }
-  thread_.post_setup([this, id = c.id, device, request, n = std::string(number)] {
+  thread_.post_setup([this, id = c.id, device, ch = c.channel, request, n = std::string(number)] {
     SipAccount* account = sip_side_->accounts[device].get();
     int err = ENOTCONN;
     if (account != nullptr) {
-      auto sc = std::make_unique<SipCall>(*account, lines_[device]->outbound, events_for(id, device));
+      auto sc = std::make_unique<SipCall>(*account, (*lines_[device]->channels)[ch].outbound,
+                                          events_for(id, device, ch));
       sc->set_ring_limit(options_.ring_limit);
       if (options_.on_send_spacing) sc->media().on_spacing = options_.on_send_spacing;
       err = sc->dial(n);
@@ -155,6 +185,7 @@ LONG SipProvider::make_call(std::size_t device, HCALL call, RequestId request,
       if (events == nullptr) return;
       if (err != 0) {
         c->ended = true;
+        release_channel(*c);
         events->reply(request, LINEERR_OPERATIONFAILED);
         return;
       }
@@ -173,6 +204,7 @@ void SipProvider::unreachable_at_once(CallId id, RequestId request) {
   events->reply(request, 0);
   report_state(handle, *c, LINECALLSTATE_DIALING, 0);
   c->ended = true;
+  release_channel(*c);
   c->details.end_status = "not registered: " + lines_[c->device]->registration.reason;
   report_state(handle, *c, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_UNREACHABLE);
 }
@@ -217,7 +249,7 @@ LONG SipProvider::drop(HCALL call, RequestId request) {
       auto [handle, c] = find_id(id);
       if (c == nullptr) return;
       c->ended = true;
-      lines_[c->device]->playback->call_ended();
+      release_channel(*c);
       if (ProviderEvents* events = lines_[c->device]->events) {
         events->reply(request, 0);
         report_state(handle, *c, LINECALLSTATE_IDLE, 0);
@@ -286,29 +318,39 @@ void SipProvider::deallocate(HCALL call) {
   Call* c = find(call);
   if (c == nullptr) return;
   thread_.post([this, id = c->id] { sip_side_->calls.erase(id); });
-  const std::size_t device = c->device;
+  release_channel(*c);
+  handles_.erase(c->id);
   calls_.erase(call);
-  update_receiving(device);
 }
 
 CallDetails SipProvider::details(HCALL call) const {
   const Call* c = find(call);
-  return c == nullptr ? CallDetails{} : c->details;
+  if (c == nullptr) return CallDetails{};
+  CallDetails d = c->details;
+  // A call keeps naming its channel's devices until it is deallocated; on a one-channel line
+  // they are the line's own.
+  const SipLineChannels& channels = *lines_[c->device]->channels;
+  if (channels.size() > 1) {
+    d.wave_in = channels.wave_in(c->channel);
+    d.wave_out = channels.wave_out(c->channel);
+  }
+  return d;
 }
 
 LONG SipProvider::receive_audio(HCALL call, bool on) {
   Call* c = find(call);
   if (c == nullptr) return LINEERR_INVALCALLHANDLE;
-  if (on && (c->ended || device(c->device).wave_in < 0)) return LINEERR_OPERATIONUNAVAIL;
+  if (on && (c->ended || lines_[c->device]->channels->wave_in(c->channel) < 0))
+    return LINEERR_OPERATIONUNAVAIL;
   c->receiving = on;
-  update_receiving(c->device);
+  update_receiving(*c);
   return 0;
 }
 
-void SipProvider::update_receiving(std::size_t device) {
-  bool any = false;
-  for (const auto& [handle, c] : calls_) any = any || (c.device == device && c.receiving);
-  lines_[device]->receiving.store(any, std::memory_order_relaxed);
+void SipProvider::update_receiving(const Call& call) {
+  SipLineChannels& channels = *lines_[call.device]->channels;
+  if (channels.holds(call.channel, call.id))
+    channels[call.channel].receiving.store(call.receiving, std::memory_order_relaxed);
 }
 
 void SipProvider::monitor_digits(HCALL call, DWORD modes) {

@@ -1,13 +1,13 @@
 // The SIP provider's inner records, shared by its two source files.
 #pragma once
 
-#include <atomic>
 #include <map>
 #include <memory>
 #include <vector>
 
 #include "platform/sip/sip_account.h"
 #include "platform/sip/sip_call.h"
+#include "platform/sip/sip_line_channels.h"
 #include "platform/sip/sip_provider.h"
 
 namespace orvexa::sip {
@@ -22,12 +22,8 @@ struct SipProvider::Line {
   mutable LineDeviceDescription description;
   ProviderEvents* events = nullptr;
   RegistrationStatus registration;
-  std::shared_ptr<OutboundAudio> outbound = std::make_shared<OutboundAudio>();
-  std::shared_ptr<SipLinePlayback> playback;
-  std::shared_ptr<SipLineCapture> capture;
-  audio::DeviceId playback_id = 0, capture_id = 0;
-  // Read on the SIP thread: received frames are wanted by the service, not only the input.
-  std::atomic<bool> receiving{false};
+  // One per call the line carries at once; the first holds the line's own wave devices.
+  std::unique_ptr<SipLineChannels> channels;
 };
 
 struct SipProvider::SipSide {
@@ -41,7 +37,8 @@ struct SipProvider::Call {
   CallDetails details;
   DWORD state = 0;
   DWORD digit_modes = 0;
-  bool receiving = false;  // the service takes what the call receives
+  std::size_t channel = 0;  // of its line, held from the dial or the offer until it ends
+  bool receiving = false;   // the service takes what the call receives
   telephony::RequestId pending = 0;  // the hold, unhold or transfer under way
   bool ended = false;
 };

@@ -16,6 +16,7 @@ namespace {
 using namespace telephony;
 using testing::Rig;
 using testing::SippProcess;
+using testing::WaveInput;
 
 std::string scenario_file(const char* name) {
   return (SippProcess::scenario_dir() / name).string();
@@ -45,42 +46,6 @@ TEST(SipProviderMedia, KeyAsToneFromACallerWithoutTelephoneEvents) {
   rig.sip->deallocate(42);
   EXPECT_EQ(peer->wait(5), 0) << peer->log();
 }
-
-// Collects what the line's wave input hears, in 20 ms buffers.
-struct WaveInput {
-  static constexpr int kBuffers = 150;
-  audio::AudioService& audio;
-  audio::HWAVEIN handle = 0;
-  std::vector<std::vector<char>> data{kBuffers, std::vector<char>(320)};
-  std::vector<audio::WAVEHDR> headers{kBuffers};
-
-  WaveInput(audio::AudioService& a, std::uint32_t device) : audio(a) {
-    const auto format = audio::pcm_format();
-    EXPECT_EQ(audio.waveInOpen(&handle, device, &format, 0, 0, audio::CALLBACK_NULL), 0u);
-    for (int i = 0; i < kBuffers; ++i) {
-      headers[i].lpData = data[i].data();
-      headers[i].dwBufferLength = 320;
-      audio.waveInPrepareHeader(handle, &headers[i], sizeof(audio::WAVEHDR));
-      audio.waveInAddBuffer(handle, &headers[i], sizeof(audio::WAVEHDR));
-    }
-    EXPECT_EQ(audio.waveInStart(handle), 0u);
-  }
-  ~WaveInput() {
-    audio.waveInReset(handle);
-    audio.waveInClose(handle);
-  }
-  // The loudest sample heard so far.
-  int peak() const {
-    int loudest = 0;
-    for (int i = 0; i < kBuffers; ++i) {
-      if (!(headers[i].dwFlags & audio::WHDR_DONE)) break;
-      const auto* pcm = reinterpret_cast<const std::int16_t*>(data[i].data());
-      for (std::size_t s = 0; s < headers[i].dwBytesRecorded / 2; ++s)
-        loudest = std::max(loudest, std::abs(static_cast<int>(pcm[s])));
-    }
-    return loudest;
-  }
-};
 
 TEST(SipProviderMedia, EarlyMediaReachesTheWaveInputBeforeTheAnswer) {
   const auto scenario = SippProcess::filled_scenario(

@@ -1,9 +1,13 @@
-// A SIP provider with one line aimed at a sipp peer on the loopback, and a record of what the
-// provider reports, for the provider tests against real peers.
+// A SIP provider with one line aimed at a sipp peer on the loopback, a record of what the
+// provider reports, and wave devices to play into and hear from its calls, for the provider
+// tests against real peers.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -59,6 +63,71 @@ class RecordingEvents : public ProviderEvents {
         return s;
     return std::nullopt;
   }
+};
+
+// Collects what a wave input hears, in 20 ms buffers (three seconds of them).
+struct WaveInput {
+  static constexpr int kBuffers = 150;
+  audio::AudioService& audio;
+  audio::HWAVEIN handle = 0;
+  std::vector<std::vector<char>> data{kBuffers, std::vector<char>(320)};
+  std::vector<audio::WAVEHDR> headers{kBuffers};
+
+  WaveInput(audio::AudioService& a, std::uint32_t device) : audio(a) {
+    const auto format = audio::pcm_format();
+    EXPECT_EQ(audio.waveInOpen(&handle, device, &format, 0, 0, audio::CALLBACK_NULL), 0u);
+    for (int i = 0; i < kBuffers; ++i) {
+      headers[i].lpData = data[i].data();
+      headers[i].dwBufferLength = 320;
+      audio.waveInPrepareHeader(handle, &headers[i], sizeof(audio::WAVEHDR));
+      audio.waveInAddBuffer(handle, &headers[i], sizeof(audio::WAVEHDR));
+    }
+    EXPECT_EQ(audio.waveInStart(handle), 0u);
+  }
+  ~WaveInput() {
+    audio.waveInReset(handle);
+    audio.waveInClose(handle);
+  }
+  WaveInput(const WaveInput&) = delete;
+  WaveInput& operator=(const WaveInput&) = delete;
+  // The loudest sample heard so far.
+  int peak() const {
+    int loudest = 0;
+    for (int i = 0; i < kBuffers; ++i) {
+      if (!(headers[i].dwFlags & audio::WHDR_DONE)) break;
+      const auto* pcm = reinterpret_cast<const std::int16_t*>(data[i].data());
+      for (std::size_t s = 0; s < headers[i].dwBytesRecorded / 2; ++s)
+        loudest = std::max(loudest, std::abs(static_cast<int>(pcm[s])));
+    }
+    return loudest;
+  }
+};
+
+// Plays a tone into a wave output: a 1 kHz sine of the given loudness for `ms` milliseconds.
+struct ToneOutput {
+  audio::AudioService& audio;
+  audio::HWAVEOUT handle = 0;
+  std::vector<std::int16_t> pcm;
+  audio::WAVEHDR header{};
+
+  ToneOutput(audio::AudioService& a, std::uint32_t device, int ms, int loudness) : audio(a) {
+    const auto format = audio::pcm_format();
+    EXPECT_EQ(audio.waveOutOpen(&handle, device, &format, 0, 0, audio::CALLBACK_NULL), 0u);
+    pcm.resize(static_cast<std::size_t>(ms) * 8);
+    for (std::size_t i = 0; i < pcm.size(); ++i)  // 8 samples a cycle at 8 kHz
+      pcm[i] = static_cast<std::int16_t>(loudness * std::sin(2 * 3.14159265358979 * double(i) / 8));
+    header.lpData = reinterpret_cast<char*>(pcm.data());
+    header.dwBufferLength = static_cast<audio::DWORD>(pcm.size() * 2);
+    audio.waveOutPrepareHeader(handle, &header, sizeof header);
+    EXPECT_EQ(audio.waveOutWrite(handle, &header, sizeof header), 0u);
+  }
+  ~ToneOutput() {
+    audio.waveOutReset(handle);
+    audio.waveOutUnprepareHeader(handle, &header, sizeof header);
+    audio.waveOutClose(handle);
+  }
+  ToneOutput(const ToneOutput&) = delete;
+  ToneOutput& operator=(const ToneOutput&) = delete;
 };
 
 struct Rig {

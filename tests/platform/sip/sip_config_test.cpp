@@ -33,6 +33,7 @@ expires = 300
 codecs = ["PCMA"]
 dtmf = "both"
 rtp_timeout = 10
+channels = 3
 )";
 
 TEST(SipConfig, ReadsEveryKeyAndSkipsOtherKinds) {
@@ -53,6 +54,10 @@ TEST(SipConfig, ReadsEveryKeyAndSkipsOtherKinds) {
   EXPECT_EQ(l.codecs, std::vector<Codec>{Codec::Pcma});
   EXPECT_EQ(l.dtmf, DtmfMode::Both);
   EXPECT_EQ(l.rtp_timeout_s, 10u);
+  EXPECT_EQ(l.channels, 3u);
+  const auto plain = read("[[line]]\nkind = \"sip\"\nregistrar = \"h\"\nuser = \"7\"\n");
+  ASSERT_EQ(plain.lines.size(), 1u);
+  EXPECT_EQ(plain.lines[0].channels, 1u) << "one call at a time unless the line says more";
 }
 
 TEST(SipConfig, BadKeysNameTheLineAndTheKey) {
@@ -79,6 +84,10 @@ TEST(SipConfig, BadKeysNameTheLineAndTheKey) {
       {"expires range", head + ok + "expires = 5\n", "expires"},
       {"register type", head + ok + "register = 1\n", "register"},
       {"misspelt key", head + ok + "pasword = \"x\"\n", "pasword"},
+      {"no channels", head + ok + "channels = 0\n", "channels"},
+      {"channels past the most", head + ok + "channels = 501\n", "channels"},
+      {"channels as text", head + ok + "channels = \"x\"\n", "channels"},
+      {"channels fraction", head + ok + "channels = 2.5\n", "channels"},
       {"quote in name", "[[line]]\nkind = \"sip\"\nname = \"a\\\"b\"\n" + ok, "name"},
   };
   for (const Case& c : cases) {
