@@ -32,7 +32,7 @@ messaging::LRESULT CallFlow::window_proc(messaging::UINT message, messaging::WPA
       break;
     case kTimer13:
       line_.hangup();
-      log_.append(text::kIncomingRejected);
+      say(text::kIncomingRejected);
       break;
     default:
       break;
@@ -47,32 +47,32 @@ void CallFlow::on_call_state(CallEvent state) {
       end_call_flow();
       window_.kill_timer(kTimer13);
       window_.kill_timer(kTimer15);
-      log_.append(text::kDisconnected);
+      say(text::kDisconnected);
       if (disconnected_) disconnected_();
       break;
     case CallEvent::Connected:
       connected();
       break;
     case CallEvent::Dialing:
-      log_.append(text::kDialing);
+      say(text::kDialing);
       break;
     case CallEvent::RemoteDisconnected:
-      log_.append(text::kRemoteDisconnected);
+      say(text::kRemoteDisconnected);
       break;
     case CallEvent::Busy:
       facts_.busy = true;
       ++tally_.busy;
       record_failed_attempt();
-      log_.append(text::kBusy);
+      say(text::kBusy);
       break;
     case CallEvent::Ring:
-      log_.append(text::kRing);
+      say(text::kRing);
       line_.answer();
       window_.set_timer(kTimer13, kIncomingDrop);
       break;
     case CallEvent::Error:
       facts_.line_error = true;
-      log_.append(text::kUnknownError);
+      say(text::kUnknownError);
       break;
     case CallEvent::Other:
       break;
@@ -84,11 +84,11 @@ void CallFlow::connected() {
   facts_.answered = loop_.clock().wall_now();
   digits_accepted_ = false;
   window_.set_timer(kTimer15, kKeyGuard);
-  log_.append(text::kWaitingForCallee);
+  say(text::kWaitingForCallee);
   log_playback_ = false;
   if (!play_opening()) {
     line_.hangup();
-    log_.append(text::kOpeningPlayFailed);
+    say(text::kOpeningPlayFailed);
     return;
   }
   stage_ = CallStage::Opening;
@@ -138,7 +138,7 @@ void CallFlow::on_digit(char digit) {
     ++tally_.key2;
     facts_.declined = true;
     marks_.callee_choice = 2;
-    log_.append(text::kPlaybackRefused);
+    say(text::kPlaybackRefused);
     line_.hangup();
   }
 }
@@ -152,12 +152,12 @@ void CallFlow::key_one() {
   voice_.play_stop();
   // The stop lets the loop run: the call may have ended meanwhile.
   if (stage_ != CallStage::StartingMain) return;
-  log_.append(text::kPlaybackRequested);
+  say(text::kPlaybackRequested);
   log_playback_ = true;
   if (voice_.play(line_.wave_play_id(), paths_.main) != 0) {
     facts_.play_failed = true;
     line_.hangup();
-    log_.append(text::kPlayFailed);
+    say(text::kPlayFailed);
     return;
   }
   start_playing(Playing::Main);
@@ -167,10 +167,10 @@ void CallFlow::key_one() {
 void CallFlow::on_sound_state(SoundEvent state, int error) {
   switch (state) {
     case SoundEvent::PlayBegin:
-      if (log_playback_) log_.append(text::kPlayBegin);
+      if (log_playback_) say(text::kPlayBegin);
       break;
     case SoundEvent::PlayDone:
-      if (log_playback_) log_.append(text::kPlayDone);
+      if (log_playback_) say(text::kPlayDone);
       if (stage_ == CallStage::Opening) {
         stop_playing();
         window_.set_timer(kTimerWaitForResponse, kWaitForResponse);
@@ -182,10 +182,10 @@ void CallFlow::on_sound_state(SoundEvent state, int error) {
       }
       break;
     case SoundEvent::RecBegin:
-      log_.append(text::kRecBegin);
+      say(text::kRecBegin);
       break;
     case SoundEvent::RecDone:
-      log_.append(text::kRecDone);
+      say(text::kRecDone);
       break;
     case SoundEvent::Error: {
       std::string box(text::kErrorPrefix);
@@ -203,18 +203,28 @@ void CallFlow::wait_expired() {
   if (marks_.wait_count >= settings_.waiting_length) {
     facts_.no_key = true;
     ++tally_.unanswered;
-    log_.append(text::kNoResponse);
+    say(text::kNoResponse);
     record_failed_attempt();
     line_.hangup();
     return;
   }
   log_playback_ = false;
   if (!play_opening()) {
-    log_.append(text::kOpeningPlayFailed);
+    say(text::kOpeningPlayFailed);
     line_.hangup();
     return;
   }
   stage_ = CallStage::Opening;
+}
+
+void CallFlow::say(std::string_view line) {
+  if (prefix_.empty()) {
+    log_.append(line);
+    return;
+  }
+  std::string prefixed = prefix_;
+  prefixed += line;
+  log_.append(prefixed);
 }
 
 void CallFlow::record_failed_attempt() {

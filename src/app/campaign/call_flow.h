@@ -86,6 +86,8 @@ class CallFlow {
   bool digits_accepted() const { return digits_accepted_; }
   // Previews of the messages log their start and end too.
   void set_log_playback(bool on) { log_playback_ = on; }
+  // Written in front of each line of the call ("[3] " for the third channel of several).
+  void set_log_prefix(std::string prefix) { prefix_ = std::move(prefix); }
 
  private:
   messaging::LRESULT window_proc(messaging::UINT message, messaging::WPARAM id);
@@ -98,6 +100,7 @@ class CallFlow {
   enum class Playing { Nothing, Opening, Main };
   void start_playing(Playing what);
   void stop_playing();
+  void say(std::string_view line);
 
   messaging::FunctionWindow window_;
   messaging::Loop& loop_;
@@ -112,6 +115,7 @@ class CallFlow {
   CallStage stage_ = CallStage::Idle;
   bool digits_accepted_ = false;
   bool log_playback_ = false;
+  std::string prefix_;
   OutcomeMarks marks_;
   CallTally tally_;
   AttemptFacts facts_;

@@ -2,8 +2,8 @@
 // the outcome of each, handed to a recorder (the calls database, or nothing).
 //
 //   recorder.begin(description, members);           // once, before the first dial
-//   recorder.attempt_started(member, start);         // before every dial
-//   recorder.attempt_ended(end, progress_after);     // when the call is over
+//   recorder.attempt_started(start);                 // before every dial
+//   recorder.attempt_ended(end, progress_after);     // when the call is over (same channel)
 //   recorder.finish(CampaignState::Finished);
 #pragma once
 
@@ -97,7 +97,7 @@ struct AttemptStart {
   std::size_t member = 0;  // index into the campaign's members
   int number = 1;          // 1, then 2 for the retry
   int line = 0;
-  int channel = 0;
+  int channel = 0;  // 1, 2, ... of the campaign's channels
   messaging::WallTime dialled{};
 };
 
@@ -109,10 +109,12 @@ struct AttemptEnd {
   double opening_heard_s = 0;
   double main_heard_s = 0;
   CallCause cause;
+  int channel = 0;  // as its start said
 };
 
 // Results of the recorder's writes: false with `problem()` set when the record could not be
-// kept (a full disk); the campaign then pauses rather than call on without records.
+// kept (a full disk); the campaign then pauses rather than call on without records. Each channel
+// has at most one attempt open; its end and withdrawal name the channel.
 class CampaignRecorder {
  public:
   virtual ~CampaignRecorder() = default;
@@ -120,6 +122,8 @@ class CampaignRecorder {
                      const std::vector<CampaignMember>& members) = 0;
   virtual bool attempt_started(const AttemptStart& start) = 0;
   virtual bool attempt_ended(const AttemptEnd& end, MemberProgress progress_after) = 0;
+  // The dial was not made after all (the line was at its channels' limit): no attempt.
+  virtual void attempt_withdrawn(int channel) = 0;
   virtual void finish(CampaignState state) = 0;
   virtual std::string problem() const = 0;
 };
@@ -130,6 +134,7 @@ class NoRecorder final : public CampaignRecorder {
   bool begin(const CampaignDescription&, const std::vector<CampaignMember>&) override { return true; }
   bool attempt_started(const AttemptStart&) override { return true; }
   bool attempt_ended(const AttemptEnd&, MemberProgress) override { return true; }
+  void attempt_withdrawn(int) override {}
   void finish(CampaignState) override {}
   std::string problem() const override { return {}; }
 };

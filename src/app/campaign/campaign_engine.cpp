@@ -1,6 +1,7 @@
 #include "app/campaign/campaign_engine.h"
 
 #include "app/campaign/campaign_texts.h"
+#include "app/campaign/channel_texts.h"
 
 namespace orvexa::campaign {
 
@@ -10,32 +11,54 @@ CampaignEngine::CampaignEngine(messaging::Loop& loop, CampaignDeps deps)
       }),
       d_(deps),
       flow_(loop, deps.line, deps.voice, deps.log, deps.settings, deps.paths, deps.dialogs) {
-  flow_.on_disconnected([this] {
-    close_attempt(d_.line.call_cause());
-    window_.set_timer(kTimer12, kBetweenCalls);
-  });
+  channels_.resize(1);
+  channels_.front().line = &d_.line;
+  channels_.front().flow = &flow_;
+  setup_channel(channels_.front(), 0);
 }
 
 CampaignEngine::~CampaignEngine() {
-  if (attempt_open_) {
-    flow_.facts().interrupted = true;
-    close_attempt(d_.line.call_cause());
+  for (auto& ch : channels_) {
+    if (!ch.attempt_open) continue;
+    ch.flow->facts().interrupted = true;
+    close_attempt(ch, ch.line->call_cause());
   }
   if (operation_open_ && !paused_) recorder().finish(CampaignState::Interrupted);
+  close_channels();
+}
+
+void CampaignEngine::setup_channel(Channel& ch, std::size_t index) {
+  ch.number = static_cast<int>(index) + 1;
+  ch.timer = index == 0 ? kTimer12 : kChannelTimers + index;
+  ch.flow->on_disconnected([this, index] {
+    Channel& c = channels_[index];
+    close_attempt(c, c.line->call_cause());
+    window_.set_timer(c.timer, kBetweenCalls);
+  });
 }
 
 void CampaignEngine::stop() {
   stopped_by_operator_ = true;
-  // The call the operator cuts short reached nobody as far as the campaign is concerned.
-  if (attempt_open_) flow_.facts().interrupted = true;
+  // The calls the operator cuts short reached nobody as far as the campaign is concerned.
+  for (auto& ch : channels_) {
+    if (ch.attempt_open) ch.flow->facts().interrupted = true;
+  }
   end_operation(false);
 }
 
 messaging::LRESULT CampaignEngine::window_proc(messaging::UINT message, messaging::WPARAM id) {
   if (message != messaging::WM_TIMER) return 0;
   window_.kill_timer(id);
-  if (id == kTimer12) next_step_decision();
-  if (id == kTimer14) power_off();
+  if (id == kTimer14) {
+    power_off();
+  } else if (Channel* ch = channel_of_timer(id)) {
+    if (ch->dial_waiting) {
+      ch->dial_waiting = false;
+      if (running_) place_call(*ch);
+    } else {
+      next_step_decision(*ch);
+    }
+  }
   return 0;
 }
 
@@ -57,6 +80,7 @@ StartResult CampaignEngine::start(const CampaignRequest& request) {
   if (request.filter && !d_.members.set_filter(*request.filter)) {
     return refuse(text::kBadFilterDate, false);
   }
+  if (std::string problem; !open_channels(request.choice, problem)) return refuse(problem, false);
   switch (request.choice) {
     case CampaignChoice::OneNumber:
       return start_one_number(request);
@@ -73,6 +97,16 @@ void CampaignEngine::log_group_header(std::string_view header) {
   line += group_name_;
   d_.log.append(text::kSeparator);
   d_.log.append(line);
+}
+
+void CampaignEngine::log_call(const Channel& ch, std::string_view line) {
+  if (ch.prefix.empty()) {
+    d_.log.append(line);
+    return;
+  }
+  std::string prefixed = ch.prefix;
+  prefixed += line;
+  d_.log.append(prefixed);
 }
 
 StartResult CampaignEngine::refuse(std::string_view text, bool activity_started) {
@@ -97,10 +131,11 @@ void CampaignEngine::lock_window() {
 StartResult CampaignEngine::start_one_number(const CampaignRequest& request) {
   if (request.number.empty()) return refuse(text::kNoNumber, false);
   // The number shown is the number dialled, whatever an earlier group campaign left in num.
-  num_ = request.number;
-  d_.view.set_number(num_);
+  Channel& ch = channels_.front();
+  ch.num = request.number;
+  d_.view.set_number(ch.num);
   begin_activity();
-  set_plan({PlannedGroup{{}, {CampaignMember{.number = num_}}, std::nullopt}});
+  set_plan({PlannedGroup{{}, {CampaignMember{.number = ch.num}}, std::nullopt}});
   if (!begin_record(request)) return refuse(recorder().problem(), true);
   lock_window();
   d_.log.append(text::kSeparator);
@@ -114,6 +149,7 @@ StartResult CampaignEngine::start_one_number(const CampaignRequest& request) {
 
 void CampaignEngine::dial_one_number() {
   if (!running_) return;
+  Channel& ch = channels_.front();
   auto& marks = flow_.marks();
   if (!marks.first_attempt && !marks.retry_wanted()) {
     mode_single_ = false;
@@ -127,41 +163,86 @@ void CampaignEngine::dial_one_number() {
   d_.view.set_labels(std::string(text::kOneNumberCaption), "1", "1");
   d_.view.set_gauge(100, 100);
   marks.wait_count = 0;
-  dial(num_);
+  ch.member = 0;
+  dial(ch, ch.num);
 }
 
-void CampaignEngine::dial(const std::string& number) {
-  flow_.reset_facts();
-  attempt_ = AttemptStart{current_group_ < group_offsets_.size() && member_position_ > 0
-                              ? group_offsets_[current_group_] + static_cast<std::size_t>(member_position_ - 1)
-                              : 0,
-                          flow_.marks().first_attempt ? 1 : 2, d_.line.active_device(), 0,
-                          window_.loop().clock().wall_now()};
+void CampaignEngine::dial(Channel& ch, const std::string& number) {
+  ch.num = number;
+  // The pace spaces the set-ups of all channels; one channel's three seconds never meet it.
+  const auto now = window_.loop().now();
+  if (several() && d_.settings.pace > 0 && next_setup_ && *next_setup_ > now) {
+    ch.dial_waiting = true;
+    window_.set_timer(ch.timer, std::chrono::ceil<std::chrono::milliseconds>(*next_setup_ - now));
+    return;
+  }
+  place_call(ch);
+}
+
+void CampaignEngine::place_call(Channel& ch) {
+  CallFlow& flow = *ch.flow;
+  if (d_.settings.pace > 0) {
+    const auto gap = std::chrono::duration_cast<messaging::Duration>(
+        std::chrono::duration<double>(1.0 / d_.settings.pace));
+    next_setup_ = window_.loop().now() + gap;
+  }
+  flow.reset_facts();
+  ch.attempt = AttemptStart{ch.member.value_or(0), flow.marks().first_attempt ? 1 : 2,
+                            ch.line->active_device(), ch.number, window_.loop().clock().wall_now()};
   // No call without its record: a store that cannot take it pauses the campaign.
-  if (!recorder().attempt_started(attempt_)) {
+  if (!recorder().attempt_started(ch.attempt)) {
     pause_for_records();
     return;
   }
-  attempt_open_ = true;
-  ++flow_.tally().attempts;
-  const int result = d_.line.dial(number);
-  d_.log.append(text::kSeparator);
+  ch.attempt_open = true;
+  const int result = ch.line->dial(ch.num);
+  if (result != 0 && several() && ch.line->refused_for_capacity(result)) {
+    // Somebody else holds the line's calls: not an attempt; the member waits for a channel.
+    ch.attempt_open = false;
+    recorder().attempt_withdrawn(ch.number);
+    return_member(ch);
+    window_.set_timer(ch.timer, kBetweenCalls);
+    return;
+  }
+  ++flow.tally().attempts;
+  log_call(ch, text::kSeparator);
   std::string line(text::kCalleeNumber);
-  line += number;
-  d_.log.append(line);
-  if (result == 0) return;
-  d_.log.append(text::kDialFailed);
+  line += ch.num;
+  log_call(ch, line);
+  if (result != 0) dial_refused(ch, result);
+}
+
+void CampaignEngine::dial_refused(Channel& ch, int result) {
+  CallFlow& flow = *ch.flow;
+  log_call(ch, text::kDialFailed);
   // No call means no disconnected state to move on from: count it as unanswered instead.
-  ++flow_.tally().failed;
-  flow_.record_failed_attempt();
-  flow_.facts().dial_refused = true;
-  CallCause cause = d_.line.call_cause();
+  ++flow.tally().failed;
+  flow.facts().dial_refused = true;
+  CallCause cause = ch.line->call_cause();
   cause.line_error = result;
-  close_attempt(std::move(cause));
-  if (!paused_) window_.set_timer(kTimer12, kBetweenCalls);
+  bool others = false;
+  for (const auto& c : channels_) others = others || (&c != &ch && !c.failed);
+  if (several() && others) {
+    // The line failed, not the member: another channel calls it.
+    close_attempt(ch, std::move(cause));
+    return_member(ch);
+    ch.failed = true;
+    log_call(ch, text::kChannelStopped);
+    wake_idle_channels();
+    return;
+  }
+  flow.record_failed_attempt();
+  close_attempt(ch, std::move(cause));
+  if (!paused_) window_.set_timer(ch.timer, kBetweenCalls);
 }
 
 void CampaignEngine::show_group_progress() {
+  if (several()) {
+    // Calls overlap: the gauge counts the members that are done.
+    d_.view.set_labels(group_name_, std::to_string(members_done_), std::to_string(member_count_));
+    d_.view.set_gauge(static_cast<int>(member_count_), static_cast<int>(members_done_));
+    return;
+  }
   d_.view.set_labels(group_name_, std::to_string(member_position_), std::to_string(member_total_));
   d_.view.set_gauge(member_total_, member_position_);
 }
@@ -189,7 +270,7 @@ StartResult CampaignEngine::start_one_group(const CampaignRequest& request) {
   lock_window();
   mode_group_ = true;
   log_group_header(text::kOneGroupHeader);
-  next_member(mode_group_);
+  for (auto& ch : channels_) channel_step(ch);
   return StartResult::Started;
 }
 
@@ -208,21 +289,13 @@ StartResult CampaignEngine::start_all_groups(const CampaignRequest& request) {
   show_group_progress();
   log_group_header(text::kGroupHeader);
   lock_window();
-  next_group();
+  for (auto& ch : channels_) channel_step(ch);
   return StartResult::Started;
 }
 
-CampaignEngine::Step CampaignEngine::next_member(bool& members_left) {
+CampaignEngine::Step CampaignEngine::next_member(Channel& ch, bool& members_left) {
   if (!running_) return Step::Handled;
-  auto& marks = flow_.marks();
-  // The retry is decided before the members-left flag is read, so the last member gets it too.
-  if (marks.retry_wanted()) {
-    d_.log.append(text::kSeparator);
-    d_.log.append(text::kRetry);
-    marks.retry_due = false;
-    dial_current_member();
-    return Step::Handled;
-  }
+  auto& marks = ch.flow->marks();
   for (;;) {
     if (!members_left || member_position_ >= member_total_) {
       members_left = false;
@@ -230,49 +303,43 @@ CampaignEngine::Step CampaignEngine::next_member(bool& members_left) {
     }
     marks.reset_for_new_number();
     ++member_position_;
-    const MemberProgress progress = current_member().progress;
+    const std::size_t index = plan_index(current_group_, member_position_);
+    const MemberProgress progress = plan_member(index).progress;
     if (progress == MemberProgress::Done) continue;  // only in a resumed campaign
     show_group_progress();
     if (progress == MemberProgress::RetryDue) {
-      d_.log.append(text::kSeparator);
-      d_.log.append(text::kRetry);
+      log_call(ch, text::kSeparator);
+      log_call(ch, text::kRetry);
       marks.first_attempt = marks.retry_due = false;
     }
-    dial_current_member();
+    dial_member(ch, index);
     return Step::Handled;
   }
 }
 
-CampaignMember& CampaignEngine::current_member() {
-  return plan_[current_group_].members[static_cast<std::size_t>(member_position_ - 1)];
+void CampaignEngine::dial_member(Channel& ch, std::size_t index) {
+  ch.flow->marks().wait_count = 0;
+  ch.member = index;
+  const std::string& number = plan_member(index).number;
+  if (!several()) d_.view.set_number(number);
+  dial(ch, number);
 }
 
-void CampaignEngine::dial_current_member() {
-  flow_.marks().wait_count = 0;
-  num_ = current_member().number;
-  d_.view.set_number(num_);
-  dial(num_);
-}
-
-void CampaignEngine::next_group() {
+bool CampaignEngine::next_group(Channel& ch) {
   for (;;) {
-    if (!running_) return;
-    if (group_has_more_ && next_member(group_has_more_) == Step::Handled) return;
+    if (!running_) return true;
+    if (group_has_more_ && next_member(ch, group_has_more_) == Step::Handled) return true;
     group_has_more_ = false;
-    if (group_position_ >= plan_.size()) {
-      mode_all_groups_ = false;
-      end_operation(true);
-      return;
-    }
+    if (group_position_ >= plan_.size()) return false;
     ++group_position_;
     group_has_more_ = true;
     enter_group(group_position_ - 1);
     if (has_members_to_call()) {
       show_group_progress();
-      flow_.marks().reset_for_new_number();
+      ch.flow->marks().reset_for_new_number();
       log_group_header(text::kGroupHeader);
-      next_member(group_has_more_);
-      return;
+      if (next_member(ch, group_has_more_) == Step::Handled) return true;
+      continue;
     }
     // A resumed campaign passes over the groups it has finished without a word.
     if (!resuming_ || plan_[group_position_ - 1].members.empty()) {
@@ -283,13 +350,11 @@ void CampaignEngine::next_group() {
   }
 }
 
-void CampaignEngine::next_step_decision() {
+void CampaignEngine::next_step_decision(Channel& ch) {
   if (mode_single_ && flow_.marks().retry_wanted()) {
     dial_one_number();
-  } else if (mode_group_) {
-    if (next_member(mode_group_) == Step::Exhausted) end_operation(true);
-  } else if (mode_all_groups_) {
-    next_group();
+  } else if (mode_group_ || mode_all_groups_ || (several() && running_)) {
+    channel_step(ch);
   } else {
     end_operation(true);
   }
@@ -302,7 +367,10 @@ void CampaignEngine::end_operation(bool as_end) {
   d_.view.set_labels("", "", "");
   d_.view.set_gauge(0, 0);
   mode_single_ = mode_group_ = mode_all_groups_ = group_has_more_ = false;
-  d_.line.hangup();
+  for (auto& ch : channels_) {
+    ch.dial_waiting = false;
+    ch.line->hangup();
+  }
   // An idle incoming call also ends in here; only a started campaign has an operation to end.
   if (!as_end || !operation_open_) return;
   operation_open_ = false;

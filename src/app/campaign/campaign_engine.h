@@ -1,12 +1,16 @@
-// The campaign: one number, one group or every group, one call at a time through the call
-// flow, three seconds between calls, one retry of a busy or unanswered number, the end of the
-// operation and the optional power-off.
+// The campaign: one number, one group or every group through the call flow, three seconds
+// between a channel's calls, one retry of a busy or unanswered number, the end of the operation
+// and the optional power-off. With one channel (the default) it calls one member at a time, as
+// it always has; with several, every channel takes the next member from the plan as it comes
+// free, at most `pace` call set-ups a second, and the lines of each call carry its channel.
 //
 //   CampaignEngine engine(loop, deps);
 //   if (engine.start({CampaignChoice::OneGroup, "", "Friends"}) == StartResult::Started) ...
 #pragma once
 
+#include <deque>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,6 +30,36 @@ struct CampaignRequest {
 
 enum class StartResult { Started, Refused };
 
+// A channel beyond the window's own line: a line component and a voice component of its own.
+struct ChannelPorts {
+  LinePort* line = nullptr;
+  VoicePort* voice = nullptr;
+};
+
+// The lines a campaign may draw channels from, in order, the window's active line first.
+class ChannelSource {
+ public:
+  virtual ~ChannelSource() = default;
+  // The calls the chosen lines carry at once in all.
+  virtual int offered() = 0;
+  // Channels 2..count on the chosen lines, each activated on its line; empty with `problem` set
+  // when they cannot all be opened. Earlier channels are closed first.
+  virtual std::vector<ChannelPorts> open(int count, std::string& problem) = 0;
+  // Delivers the events of channel `index` (0 is the window's line: 1 is the second channel).
+  virtual void bind(std::size_t index, CallFlow& flow) = 0;
+  // Unbinds and closes the channels it opened.
+  virtual void close() = 0;
+};
+
+// What the operations page shows of a channel while a campaign runs on several.
+enum class ChannelStage { Idle, Dialing, Opening, WaitingForKey, Main, Failed };
+struct ChannelStatus {
+  int channel = 1;
+  std::string number;  // dialled; empty when idle
+  ChannelStage stage = ChannelStage::Idle;
+  double seconds = 0;  // since the dial
+};
+
 struct CampaignDeps {
   LinePort& line;
   VoicePort& voice;
@@ -37,6 +71,7 @@ struct CampaignDeps {
   const PreCallSettings& settings;
   const MessagePaths& paths;
   CampaignRecorder* recorder = nullptr;  // none: nothing is kept
+  ChannelSource* channels = nullptr;     // none: one channel, the window's line
 };
 
 // A recorded campaign to continue: its choice and its members with their progress.
@@ -48,8 +83,9 @@ struct ResumeRequest {
 
 class CampaignEngine {
  public:
-  static constexpr std::uintptr_t kTimer12 = 1;  // next-step decision
+  static constexpr std::uintptr_t kTimer12 = 1;  // next-step decision (the first channel's)
   static constexpr std::uintptr_t kTimer14 = 2;  // power-off
+  static constexpr std::uintptr_t kChannelTimers = 100;  // + index: the other channels' steps
   static constexpr std::chrono::milliseconds kBetweenCalls{3000};
   static constexpr std::chrono::milliseconds kBeforePowerOff{3000};
 
@@ -67,36 +103,74 @@ class CampaignEngine {
   // The records could not be written: the campaign stopped without ending its operation.
   bool paused() const { return paused_; }
 
+  // The first channel's call flow: the window's line and voice components.
   CallFlow& call_flow() { return flow_; }
+  // Every channel's calls together.
+  CallTally tally() const;
+  // The channels of the campaign now (one when it runs on one).
+  std::vector<ChannelStatus> channel_status() const;
+  // Members with a final outcome, of all the campaign's members.
+  std::size_t members_done() const { return members_done_; }
+  std::size_t member_count() const { return member_count_; }
   bool running() const { return running_; }
   // Set by a start that passed its checks, cleared when the operation has ended.
   bool operation_open() const { return operation_open_; }
   // Runs after the end-of-operation box was closed (and before any power-off wait).
   void on_operation_ended(std::function<void()> handler) { ended_ = std::move(handler); }
-  const std::string& current_number() const { return num_; }
+  const std::string& current_number() const { return channels_.front().num; }
 
  private:
   enum class Step { Handled, Exhausted };
+  // One call at a time on one line: the call in hand and the member it is for.
+  struct Channel {
+    int number = 1;  // 1-based, as the log and the records show it
+    LinePort* line = nullptr;
+    CallFlow* flow = nullptr;
+    std::unique_ptr<CallFlow> own_flow;  // all but the first channel
+    std::uintptr_t timer = kTimer12;
+    std::string prefix;  // "[3] " in front of its call's lines; empty with one channel
+    std::optional<std::size_t> member;  // plan index of the member in hand
+    std::string num;                    // the number in hand
+    bool attempt_open = false;
+    AttemptStart attempt;
+    bool dial_waiting = false;  // for its turn under the pace
+    bool failed = false;        // its line failed: it takes no more members
+  };
 
   messaging::LRESULT window_proc(messaging::UINT message, messaging::WPARAM id);
   void begin_activity();
   void lock_window();
   void stop_voice();
   void dial_one_number();
-  Step next_member(bool& members_left);
-  void next_group();
+  Step next_member(Channel& ch, bool& members_left);
+  bool next_group(Channel& ch);
   std::optional<PlannedGroup> read_group(const GroupRow& group);
   void set_plan(std::vector<PlannedGroup> plan);
   void enter_group(std::size_t index);
   bool has_members_to_call() const;
-  CampaignMember& current_member();
-  void dial_current_member();
-  void dial(const std::string& number);
+  void dial_member(Channel& ch, std::size_t index);
+  void dial(Channel& ch, const std::string& number);
+  void place_call(Channel& ch);
+  void dial_refused(Channel& ch, int result);
   bool begin_record(const CampaignRequest& request);
-  void close_attempt(CallCause cause);
+  void close_attempt(Channel& ch, CallCause cause);
   void pause_for_records();
   CampaignRecorder& recorder() { return d_.recorder ? *d_.recorder : no_recorder_; }
-  void next_step_decision();
+  void log_call(const Channel& ch, std::string_view line);
+  void next_step_decision(Channel& ch);
+  // Several channels: the next member for a free channel, or the channel goes idle.
+  void channel_step(Channel& ch);
+  bool retry_in_hand(Channel& ch);
+  bool take_returned(Channel& ch);
+  void channel_idle(Channel& ch);
+  void return_member(Channel& ch);
+  void wake_idle_channels();
+  bool several() const { return channels_.size() > 1; }
+  bool last_channel(const Channel& ch) const;
+  bool open_channels(CampaignChoice choice, std::string& problem);
+  void close_channels();
+  void setup_channel(Channel& ch, std::size_t index);
+  Channel* channel_of_timer(std::uintptr_t id);
   void end_operation(bool as_end);
   void power_off();
   StartResult refuse(std::string_view text, bool activity_started);
@@ -106,12 +180,19 @@ class CampaignEngine {
   StartResult resume_one_number();
   void log_group_header(std::string_view header);
   CampaignMember& plan_member(std::size_t index);
+  std::size_t plan_index(std::size_t group, int position) const;
   void show_group_progress();
+  void count_done(const CampaignMember& member);
 
   messaging::FunctionWindow window_;
   CampaignDeps d_;
   CallFlow flow_;
   std::function<void()> ended_;
+  std::vector<Channel> channels_;  // the first is the window's line and flow_
+  std::vector<ChannelPorts> extra_ports_;
+  std::deque<std::size_t> returned_;  // members a channel could not call, first in line
+  std::optional<messaging::TimePoint> next_setup_;  // the pace's next free slot
+  std::size_t members_done_ = 0, member_count_ = 0;
 
   bool running_ = false;  // the start button is disabled
   bool operation_open_ = false;
@@ -126,14 +207,11 @@ class CampaignEngine {
   std::size_t current_group_ = 0;
   int member_total_ = 0;
   int member_position_ = 0;
-  std::string num_;
 
   NoRecorder no_recorder_;
   bool resuming_ = false;
   bool paused_ = false;
   bool stopped_by_operator_ = false;
-  bool attempt_open_ = false;
-  AttemptStart attempt_;
 };
 
 }  // namespace orvexa::campaign

@@ -19,6 +19,7 @@ StartResult CampaignEngine::resume(const ResumeRequest& request) {
   if (d_.paths.opening.empty()) return refuse(text::kNoOpeningMessage, false);
   if (d_.paths.main.empty()) return refuse(text::kNoMainMessage, false);
   if (request.plan.empty()) return StartResult::Refused;
+  if (std::string problem; !open_channels(request.choice, problem)) return refuse(problem, false);
   set_plan(request.plan);
   std::string first(text::kResumedCampaign);
   first += std::to_string(request.campaign);
@@ -32,21 +33,20 @@ StartResult CampaignEngine::resume(const ResumeRequest& request) {
     mode_group_ = true;
     show_group_progress();
     log_group_header(text::kOneGroupHeader);
-    if (next_member(mode_group_) == Step::Exhausted) end_operation(true);
-    return StartResult::Started;
+  } else {
+    group_position_ = 1;
+    mode_all_groups_ = true;
+    show_group_progress();
+    if (group_has_more_) log_group_header(text::kGroupHeader);
   }
-  group_position_ = 1;
-  mode_all_groups_ = true;
-  show_group_progress();
-  if (group_has_more_) log_group_header(text::kGroupHeader);
-  next_group();
+  for (auto& ch : channels_) channel_step(ch);
   return StartResult::Started;
 }
 
 StartResult CampaignEngine::resume_one_number() {
   CampaignMember& member = plan_.front().members.front();
-  num_ = member.number;
-  d_.view.set_number(num_);
+  channels_.front().num = member.number;
+  d_.view.set_number(member.number);
   d_.log.append(text::kSeparator);
   d_.log.append(text::kOneNumberHeader);
   mode_single_ = true;
@@ -59,27 +59,32 @@ StartResult CampaignEngine::resume_one_number() {
   return StartResult::Started;
 }
 
-void CampaignEngine::close_attempt(CallCause cause) {
-  if (!attempt_open_) return;
-  attempt_open_ = false;
-  const AttemptFacts& facts = flow_.facts();
+void CampaignEngine::close_attempt(Channel& ch, CallCause cause) {
+  if (!ch.attempt_open) return;
+  ch.attempt_open = false;
+  const AttemptFacts& facts = ch.flow->facts();
   AttemptEnd end{classify_attempt(facts, cause), facts.answered, window_.loop().clock().wall_now(),
-                 facts.keys, facts.opening_heard_s, facts.main_heard_s, std::move(cause)};
+                 facts.keys, facts.opening_heard_s, facts.main_heard_s, std::move(cause), ch.number};
   // A call that never reached the far end failed, though the line reported it as an ending.
-  if (end.outcome == Outcome::Unreachable) ++flow_.tally().failed;
-  CampaignMember& member = plan_member(attempt_.member);
-  if (end.outcome != Outcome::Interrupted) {
+  if (end.outcome == Outcome::Unreachable) ++ch.flow->tally().failed;
+  CampaignMember& member = plan_member(ch.attempt.member);
+  // A dial its channel's line refused says nothing of the member, when another channel calls it.
+  const bool line_failed = facts.dial_refused && several() && !ch.failed && !last_channel(ch);
+  if (end.outcome != Outcome::Interrupted && !line_failed) {
     // A number tried twice is done; a first try is done unless its retry is due.
-    const bool retry = attempt_.number < 2 && flow_.marks().retry_wanted();
+    const bool retry = ch.attempt.number < 2 && ch.flow->marks().retry_wanted();
     member.progress = retry ? MemberProgress::RetryDue : MemberProgress::Done;
     ++member.attempts;
+    if (member.progress == MemberProgress::Done) ++members_done_;
+    if (several()) show_group_progress();
   }
   if (!recorder().attempt_ended(end, member.progress)) pause_for_records();
 }
 
 void CampaignEngine::pause_for_records() {
+  for (auto& ch : channels_) ch.attempt_open = false;
+  if (paused_) return;  // the other channels' calls end after the first complaint
   paused_ = true;
-  attempt_open_ = false;
   const std::string problem = recorder().problem();
   end_operation(false);
   operation_open_ = false;
@@ -108,11 +113,18 @@ std::optional<PlannedGroup> CampaignEngine::read_group(const GroupRow& group) {
 void CampaignEngine::set_plan(std::vector<PlannedGroup> plan) {
   plan_ = std::move(plan);
   group_offsets_.clear();
+  members_done_ = 0;
   std::size_t offset = 0;
   for (const auto& g : plan_) {
     group_offsets_.push_back(offset);
     offset += g.members.size();
+    for (const auto& m : g.members) members_done_ += m.progress == MemberProgress::Done ? 1 : 0;
   }
+  member_count_ = offset;
+}
+
+std::size_t CampaignEngine::plan_index(std::size_t group, int position) const {
+  return group_offsets_[group] + static_cast<std::size_t>(position - 1);
 }
 
 CampaignMember& CampaignEngine::plan_member(std::size_t index) {
@@ -146,13 +158,17 @@ bool CampaignEngine::begin_record(const CampaignRequest& request) {
                        : request.choice == CampaignChoice::OneGroup ? request.group_name
                                                                     : std::string();
   description.filter = request.filter;
-  description.settings = "retry_once=" + std::to_string(d_.settings.retry_once) +
-                         " waiting_length=" + std::to_string(d_.settings.waiting_length) +
-                         " shutdown=" + std::to_string(d_.settings.shutdown);
+  PreCallSettings used = d_.settings;
+  used.channels = static_cast<int>(channels_.size());
+  description.settings = settings_text(used);
   description.opening.path = d_.paths.opening;
   description.main.path = d_.paths.main;
-  const int device = d_.line.active_device();
-  description.lines.push_back(std::to_string(device) + " " + d_.line.line_name(device));
+  for (const auto& ch : channels_) {
+    const int device = ch.line->active_device();
+    std::string line = std::to_string(device) + " " + d_.line.line_name(device);
+    if (std::find(description.lines.begin(), description.lines.end(), line) == description.lines.end())
+      description.lines.push_back(std::move(line));
+  }
   std::vector<CampaignMember> members;
   for (const auto& g : plan_) members.insert(members.end(), g.members.begin(), g.members.end());
   return recorder().begin(description, members);

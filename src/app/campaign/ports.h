@@ -48,6 +48,8 @@ class LinePort {
   virtual int line_caps(int device, int& caps) = 0;
   // How many calls a line device carries at once; 1 when it cannot tell.
   virtual int channels(int /*device*/) { return 1; }
+  // Whether a dial's error says the line carries all the calls it can already.
+  virtual bool refused_for_capacity(int /*error*/) const { return false; }
   // Why the last call ended, as far as the line could tell (read before the next dial).
   virtual CallCause call_cause() const { return {}; }
 };

@@ -4,6 +4,18 @@
 
 namespace orvexa::campaign {
 
+std::string settings_text(const PreCallSettings& s) {
+  std::string text = "retry_once=" + std::to_string(s.retry_once) +
+                     " waiting_length=" + std::to_string(s.waiting_length) +
+                     " shutdown=" + std::to_string(s.shutdown);
+  if (s.channels > 1) {
+    std::ostringstream pace;
+    pace << s.pace;
+    text += " channels=" + std::to_string(s.channels) + " pace=" + pace.str();
+  }
+  return text;
+}
+
 PreCallSettings settings_from_text(const std::string& text, PreCallSettings settings) {
   std::istringstream words(text);
   std::string word;
@@ -12,7 +24,9 @@ PreCallSettings settings_from_text(const std::string& text, PreCallSettings sett
     if (eq == std::string::npos) continue;
     const std::string key = word.substr(0, eq);
     int value = 0;
+    double real = 0;
     try {
+      real = std::stod(word.substr(eq + 1));
       value = std::stoi(word.substr(eq + 1));
     } catch (const std::exception&) {
       continue;
@@ -23,6 +37,8 @@ PreCallSettings settings_from_text(const std::string& text, PreCallSettings sett
       settings.waiting_length = value;
     }
     if (key == "shutdown") settings.shutdown = value != 0;
+    if (key == "channels" && value >= 1 && value <= PreCallSettings::kMaximumChannels) settings.channels = value;
+    if (key == "pace" && real >= 0) settings.pace = real;
   }
   return settings;
 }

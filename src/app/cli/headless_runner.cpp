@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "app/campaign/campaign_texts.h"
+#include "app/campaign/adapters/channel_lines.h"
 #include "app/campaign/adapters/phone_line.h"
 #include "app/campaign/adapters/voice_device.h"
 #include "app/campaign/adapters/contact_member_source.h"
@@ -116,6 +117,9 @@ int run_headless_campaign(const std::filesystem::path& folder, const HeadlessOpt
   ContactMemberSource members(store, rig.clock());
   StatusLog log;
   log.on_append([&out](const std::string& l) { out << l << '\n' << std::flush; });
+  const std::vector<int> chosen = options.lines.empty() ? std::vector<int>{options.line} : options.lines;
+  ChannelLines channel_lines({rig.loop(), rig.lines(), rig.audio(), busy, component_box, &rig.settings()},
+                             line, chosen);
   StreamView view(rig.clock());
   auto write_reports = [&] {
     std::vector<std::filesystem::path> files{folder / kLastReportFile};
@@ -128,8 +132,8 @@ int run_headless_campaign(const std::filesystem::path& folder, const HeadlessOpt
   cli::StreamDialogs dialogs(err);
   MessagePaths paths;
   PreCallSettings settings = options.settings;
-  CampaignEngine engine(rig.loop(),
-                        {line, voice_port, members, log, view, dialogs, shell, settings, paths, records.recorder()});
+  CampaignEngine engine(rig.loop(), {line, voice_port, members, log, view, dialogs, shell, settings, paths,
+                                     records.recorder(), &channel_lines});
   MessagePreparation prep(voice_port, engine.call_flow(), log, dialogs, paths, folder);
   prep.fill_paths_from_folder();
   if (options.opening) paths.opening = *options.opening;
@@ -150,9 +154,13 @@ int run_headless_campaign(const std::filesystem::path& folder, const HeadlessOpt
     }
   } unbind{line, voice_port};
 
-  if (line.activate(options.line) != 0) {
+  if (line.activate(chosen.front()) != 0) {
     dialogs.message_box(text::kLineActivationBox);
     log.append(text::kLineActivationLog);
+  }
+  if (const int offered = channel_lines.offered(); settings.channels > offered) {
+    err << "--channels " << settings.channels << ": the chosen lines carry " << offered << " calls at once\n";
+    return 1;
   }
   bool ended = false;
   engine.on_operation_ended([&] { ended = true; });
@@ -170,7 +178,7 @@ int run_headless_campaign(const std::filesystem::path& folder, const HeadlessOpt
   line.hangup();
   if (!view.closed) write_reports();
   if (!started) return 1;
-  out << summary_line(flow.tally()) << '\n';
+  out << summary_line(engine.tally()) << '\n';
   const bool placed = records.report(folder / kLastReportFile, out);
   return ended && !engine.paused() && placed ? 0 : 1;
 }

@@ -11,6 +11,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/campaign/call_flow.h"
 #include "app/campaign/call_record.h"
@@ -27,6 +28,7 @@ struct HeadlessOptions {
   std::optional<DateFilterRequest> filter;
   PreCallSettings settings;
   int line = 0;
+  std::vector<int> lines;  // the lines channels are drawn from, in order; empty: `line` alone
   bool fast = false;                  // the manual clock: waits take no real time
   std::optional<std::string> now;     // "YYYY-MM-DD HH:MM", local time, for the clock's start
   std::optional<std::string> log_file;  // a copy of the status log besides "Last Report.txt"

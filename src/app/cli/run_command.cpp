@@ -2,6 +2,7 @@
 // goes to standard output as it is written, message boxes to standard error.
 #include <CLI/CLI.hpp>
 #include <optional>
+#include <vector>
 
 #include "app/cli/headless_runner.h"
 #include "app/cli/cli.h"
@@ -18,6 +19,9 @@ struct RunArguments {
   bool retry = false, no_retry = false;
   int wait = 4;
   int line = 0;
+  std::vector<int> lines;
+  int channels = 1;
+  double pace = 5;
   bool fast = false, shutdown = false;
   std::string now, log;
   bool no_record = false;
@@ -67,6 +71,9 @@ int run(const RunArguments& a, CliContext& context) {
   options.settings.waiting_length = a.wait;
   options.settings.shutdown = a.shutdown;
   options.line = a.line;
+  options.lines = a.lines;
+  options.settings.channels = a.channels;
+  options.settings.pace = a.pace;
   options.fast = a.fast;
   if (!a.now.empty()) options.now = a.now;
   if (!a.log.empty()) options.log_file = a.log;
@@ -108,7 +115,15 @@ void register_run_command(CLI::App& app, CommandSet& commands) {
   retry->excludes(no_retry);
   cmd->add_option("--wait", a->wait, "Plays of the opening message before a call ends unanswered")
       ->check(CLI::Range(1, 7));
-  cmd->add_option("--line", a->line, "Line device to use (default 0)")->check(CLI::NonNegativeNumber);
+  auto* line = cmd->add_option("--line", a->line, "Line device to use (default 0)")->check(CLI::NonNegativeNumber);
+  cmd->add_option("--lines", a->lines, "Line devices to draw channels from, in order (e.g. 0,2)")
+      ->delimiter(',')
+      ->check(CLI::NonNegativeNumber)
+      ->excludes(line);
+  cmd->add_option("--channels", a->channels, "Calls at once (default 1)")
+      ->check(CLI::Range(1, campaign::PreCallSettings::kMaximumChannels));
+  cmd->add_option("--pace", a->pace, "Call set-ups per second at most, over every channel (default 5; 0: no limit)")
+      ->check(CLI::Range(0.0, 1000.0));
   cmd->add_flag("--fast", a->fast, "Run on a manual clock: the waits take no real time");
   cmd->add_option("--now", a->now, "With --fast: the clock's start, \"YYYY-MM-DD HH:MM\" local time");
   cmd->add_flag("--shutdown", a->shutdown, "Power the computer off when the operation ends");

@@ -84,6 +84,7 @@ bool StoreRecorder::reopen(std::int64_t id) {
   last.bind(1, id);
   if (last.step() != SQLITE_ROW) return fail();
   last_attempt_ = last.integer(0);
+  open_.clear();
   campaign_ = id;
   return true;
 }
@@ -104,6 +105,7 @@ bool StoreRecorder::begin(const CampaignDescription& d, const std::vector<Campai
   if (!q.run()) return fail();
   campaign_ = sqlite3_last_insert_rowid(db);
   last_attempt_ = 0;
+  open_.clear();
   if (!insert_members(members) || !execute(db, "COMMIT")) {
     campaign_.reset();
     return fail();
@@ -129,22 +131,31 @@ bool StoreRecorder::attempt_started(const AttemptStart& s) {
       .bind(3, static_cast<std::int64_t>(s.member)).bind(4, s.number).bind(5, s.line).bind(6, s.channel)
       .bind(7, ms(s.dialled));
   if (!insert_attempt_->run()) return fail();
-  attempt_ = ++last_attempt_;
+  open_[s.channel] = ++last_attempt_;
   return true;
 }
 
 bool StoreRecorder::attempt_ended(const AttemptEnd& e, MemberProgress progress) {
-  if (!campaign_ || attempt_ == 0) return true;
+  const auto open = open_.find(e.channel);
+  if (!campaign_ || open == open_.end()) return true;
+  const std::int64_t attempt = open->second;
+  open_.erase(open);
   std::optional<std::int64_t> answered;
   if (e.answered) answered = ms(*e.answered);
-  end_attempt_->reset().bind(1, attempt_).bind(2, answered).bind(3, ms(e.ended))
+  end_attempt_->reset().bind(1, attempt).bind(2, answered).bind(3, ms(e.ended))
       .bind(4, outcome_token(e.outcome)).bind(5, e.keys).bind(6, e.opening_heard_s).bind(7, e.main_heard_s)
       .bind(8, e.cause.line_error).bind(9, static_cast<std::int64_t>(e.cause.disconnect_mode))
       .bind(10, e.cause.sip_status).bind(11, e.cause.reason).bind(12, progress_token(progress))
       .bind(13, *campaign_);
-  if (!end_attempt_->run()) return fail();
-  attempt_ = 0;
-  return true;
+  return end_attempt_->run() || fail();
+}
+
+void StoreRecorder::attempt_withdrawn(int channel) {
+  const auto open = open_.find(channel);
+  if (!campaign_ || open == open_.end()) return;
+  Statement q(db_.handle(), "DELETE FROM attempts WHERE campaign = ?1 AND id = ?2");
+  if (q.bind(1, *campaign_).bind(2, open->second).run() && open->second == last_attempt_) --last_attempt_;
+  open_.erase(open);
 }
 
 void StoreRecorder::finish(CampaignState state) {

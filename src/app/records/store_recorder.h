@@ -5,6 +5,7 @@
 //   CampaignDeps deps{..., &recorder};
 #pragma once
 
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -29,6 +30,7 @@ class StoreRecorder final : public campaign::CampaignRecorder {
              const std::vector<campaign::CampaignMember>& members) override;
   bool attempt_started(const campaign::AttemptStart& start) override;
   bool attempt_ended(const campaign::AttemptEnd& end, campaign::MemberProgress progress) override;
+  void attempt_withdrawn(int channel) override;
   void finish(campaign::CampaignState state) override;
   std::string problem() const override { return problem_; }
 
@@ -39,7 +41,7 @@ class StoreRecorder final : public campaign::CampaignRecorder {
   CallsDatabase& db_;
   const messaging::Clock& clock_;
   std::optional<std::int64_t> campaign_;
-  std::int64_t attempt_ = 0;       // the call in progress, 0 between calls
+  std::map<int, std::int64_t> open_;  // each channel's call in progress
   std::int64_t last_attempt_ = 0;  // attempts are numbered within their campaign
   std::unique_ptr<Statement> insert_attempt_, end_attempt_;
   std::string problem_;

@@ -355,7 +355,9 @@ class RecordingRecorder final : public CampaignRecorder {
     ends.emplace_back(e, p);
     return accept();
   }
+  void attempt_withdrawn(int channel) override { withdrawn.push_back(channel); }
   void finish(CampaignState state) override { finished = state; }
+  std::vector<int> withdrawn;
   std::string problem() const override { return "disk full"; }
 
  private:

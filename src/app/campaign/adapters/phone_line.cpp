@@ -124,6 +124,8 @@ int PhoneLine::wave_play_id() {
   return phone_->WavePlayID();
 }
 
+bool PhoneLine::refused_for_capacity(int error) const { return error == err::kLineAllocated; }
+
 int PhoneLine::channels(int device) {
   int calls = 1;
   return phone_->GetMaxActiveCalls(device, calls) == 0 ? calls : 1;

@@ -49,6 +49,7 @@ class PhoneLine final : public LinePort {
   std::string line_name(int device) override;
   int line_caps(int device, int& caps) override;
   int channels(int device) override;
+  bool refused_for_capacity(int error) const override;
   CallCause call_cause() const override { return cause_; }
 
  private:

@@ -1,0 +1,26 @@
+// Texts of ours about campaigns on several channels. Status log lines keep to letters that
+// code page 1256 carries.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace orvexa::campaign::text {
+
+// Status log, after a channel's line refused a dial while other channels still work.
+inline constexpr std::string_view kChannelStopped =
+    "خط اين کانال از کار افتاد ؛ شماره به کانال ديگري سپرده شد";
+// Message box when the campaign asks for more calls at once than its lines carry.
+inline std::string channels_offered(int offered) {
+  return "خطوط انتخاب‌شده فقط " + std::to_string(offered) + " تماس هم‌زمان را می‌پذیرند.";
+}
+// Message box when a line could not be opened for a channel.
+inline std::string channel_open_failed(int device, int channel, int error) {
+  return "خط " + std::to_string(device) + " برای کانال " + std::to_string(channel) +
+         " باز نشد (خطای " + std::to_string(error) + ").";
+}
+// Message box when the program has no lines besides the window's own for more channels.
+inline constexpr std::string_view kOneChannelOnly =
+    "این برنامه فقط با یک کانال تماس می‌گیرد.";
+
+}  // namespace orvexa::campaign::text
