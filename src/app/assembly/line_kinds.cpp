@@ -14,9 +14,8 @@ class SimLines final : public LineKind {
  public:
   SimLines(const LineKindContext& context, telephony::SimConfig config)
       : sim_(context.loop, std::move(config)) {
-    for (std::size_t i = 0; i < sim_.device_count(); ++i)
-      sim_.attach_audio(i, std::make_unique<telephony::SimAudioDevices>(context.audio,
-                                                                       sim_.device(i).name));
+    // One pair of devices per channel, so calls on one line never hear each other's messages.
+    telephony::attach_sim_audio(sim_, context.audio);
   }
   telephony::LineProvider& provider() override { return sim_; }
 

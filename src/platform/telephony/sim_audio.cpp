@@ -62,4 +62,20 @@ void SimAudioDevices::push_far_end(std::span<const std::int16_t> samples) {
   input_->push_samples(samples);
 }
 
+std::vector<std::vector<SimAudioDevices*>> attach_sim_audio(SimProvider& sim,
+                                                             audio::AudioService& audio) {
+  std::vector<std::vector<SimAudioDevices*>> out(sim.device_count());
+  auto attach = [&](std::size_t line, std::size_t slot) {
+    const std::string& name = sim.device(line).name;
+    auto devices = std::make_unique<SimAudioDevices>(
+        audio, slot == 0 ? name : name + " #" + std::to_string(slot + 1));
+    out[line].push_back(devices.get());
+    sim.attach_audio(line, slot, std::move(devices));
+  };
+  for (std::size_t line = 0; line < out.size(); ++line) attach(line, 0);
+  for (std::size_t line = 0; line < out.size(); ++line)
+    for (std::size_t slot = 1; slot < sim.channels(line); ++slot) attach(line, slot);
+  return out;
+}
+
 }  // namespace orvexa::telephony

@@ -64,13 +64,18 @@ struct Reader {
     out = *v;
     return true;
   }
-  bool count(const toml::table& t, std::string_view key, int& out) {
+  bool whole(const toml::table& t, std::string_view key, int lowest, int highest, int& out) {
     const toml::node* n = t.get(key);
     if (!n) return true;
     auto v = n->value_exact<std::int64_t>();
-    if (!v || *v < 0 || *v > 1000) return fail(key, "must be a whole number from 0 to 1000");
+    if (!v || *v < lowest || *v > highest)
+      return fail(key, "must be a whole number from " + std::to_string(lowest) + " to " +
+                           std::to_string(highest));
     out = static_cast<int>(*v);
     return true;
+  }
+  bool count(const toml::table& t, std::string_view key, int& out) {
+    return whole(t, key, 0, 1000, out);
   }
   bool flag(const toml::table& t, std::string_view key, bool& out) {
     const toml::node* n = t.get(key);
@@ -235,10 +240,11 @@ bool read_far_end(Reader& r, const toml::table& t, FarEnd& out, bool needs_numbe
 
 bool read_line(Reader& r, const toml::table& t, SimLine& line) {
   if (!r.only_keys(t, {"name", "number", "ring_timeout", "never_reply", "incoming", "kind",
-                       "phone", "hold_music"}) ||
+                       "phone", "hold_music", "channels"}) ||
       !r.text(t, "name", line.name) || !r.number(t, "number", line.number) ||
       !r.millis(t, "ring_timeout", line.ring_timeout, false) ||
       !r.flag(t, "never_reply", line.never_reply) || !r.flag(t, "phone", line.phone) ||
+      !r.whole(t, "channels", 1, kMaxSimChannels, line.channels) ||
       !r.sound(t, "hold_music", line.hold_music, line.hold_music_sound))
     return false;
   const toml::node* in = t.get("incoming");

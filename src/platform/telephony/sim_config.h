@@ -7,6 +7,7 @@
 //   name = "Office line"  number = "021-5550100"  ring_timeout = 60000
 //   hold_music = "music.wav"      # what a held far end hears; beside orvexa.toml when relative
 //   phone = false                 # no phone device beside the line
+//   channels = 4                  # calls at once, each with audio devices of its own (1 to 500)
 //   [[line.incoming]]
 //   at = 5000  number = "09120000001"  name = "Reza"  rings = 3
 //   [[far_end]]
@@ -76,12 +77,16 @@ struct IncomingCall {
   FarEnd behaviour;  // keys and hang-up once answered
 };
 
+// The most calls one simulated line carries at once.
+constexpr int kMaxSimChannels = 500;
+
 struct SimLine {
   std::string name;
   std::string number;
   std::chrono::milliseconds ring_timeout{60000};
   bool never_reply = false;  // requests are accepted and never answered
   bool phone = true;         // a phone device beside the line
+  int channels = 1;          // calls at once, each on audio devices of its own
   std::string hold_music;    // as written in the file
   std::shared_ptr<const LoopSound> hold_music_sound;
   std::vector<IncomingCall> incoming;

@@ -55,12 +55,13 @@ HCALL SimProvider::new_consultation(HCALL primary, HCALL consult) {
   Call* p = find(primary);
   Call c;
   c.line = p->line;
+  c.slot = p->slot;  // no channel of its own: it speaks on its primary's
   c.phase = Phase::DialTone;
   c.primary = primary;
   CallRecord& r = new_record(p->line, consult, true, "", FarEndOutcome::Answer);
   r.consultation = true;
   c.record = r.number;
-  calls_[consult] = std::move(c);
+  add_call(consult, std::move(c));
   return consult;
 }
 
@@ -86,11 +87,12 @@ LONG SimProvider::setup_conference(HCALL call, HCALL conference, HCALL consult,
     if (conference) {
       Call room;
       room.line = self->line;
+      room.slot = self->slot;
       room.is_conference = true;
       room.phase = Phase::Held;
       room.held_state = pending;
       room.record = 0;  // the conference itself has no far end
-      calls_[conference] = std::move(room);
+      add_call(conference, std::move(room));
     }
     new_consultation(call, consult);
     events_of(*find(call)).reply(request, 0);
@@ -140,10 +142,13 @@ LONG SimProvider::complete_transfer(HCALL call, HCALL consult, HCALL conference,
     }
     Call room;
     room.line = self->line;
+    room.slot = self->slot;
     room.is_conference = true;
     room.phase = Phase::Connected;
     room.record = 0;
-    calls_[conference] = std::move(room);
+    const std::size_t slot = self->slot;
+    add_call(conference, std::move(room));
+    move_to_slot(consult, slot);
     for (HCALL party : {call, consult}) {
       Call* p = find(party);
       p->phase = Phase::Conferenced;
@@ -170,6 +175,7 @@ LONG SimProvider::add_to_conference(HCALL conference, HCALL consult, RequestId r
     Call* joining = find(consult);
     if (!self || !joining) return;
     self->phase = Phase::Connected;
+    move_to_slot(consult, self->slot);
     std::vector<HCALL> waiting;
     for (auto& [handle, party] : calls_)
       if (party.conference == conference && party.phase == Phase::Held) waiting.push_back(handle);

@@ -1,7 +1,9 @@
 // The simulated lines' call state machine, on the loop's clock.
 #include "platform/telephony/sim_provider.h"
 
+#include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace orvexa::telephony {
 
@@ -25,6 +27,8 @@ SimProvider::SimProvider(messaging::Loop& loop, SimConfig config)
     line.config = l;
     line.description.name = l.name;
     line.description.address = l.number;
+    line.description.channels = static_cast<DWORD>(std::max(l.channels, 1));
+    line.slots.resize(line.description.channels);
     // A modem-style configuration block the service can read and write back.
     line.dev_config.assign(64, 0);
     if (l.phone) {
@@ -37,21 +41,27 @@ SimProvider::SimProvider(messaging::Loop& loop, SimConfig config)
 
 SimProvider::~SimProvider() = default;
 
-void SimProvider::attach_audio(std::size_t line, std::unique_ptr<SimLineAudio> audio) {
-  if (line >= lines_.size()) return;
-  lines_[line].audio = std::move(audio);
-  if (lines_[line].audio) {
-    lines_[line].audio->set_heard_listener(
-        [this, line](messaging::TimePoint t, messaging::Duration d,
-                     std::span<const std::uint8_t> bytes) { on_heard(line, t, d, bytes); });
-  }
+void SimProvider::attach_audio(std::size_t line, std::size_t slot,
+                               std::unique_ptr<SimLineAudio> audio) {
+  if (line >= lines_.size() || slot >= lines_[line].slots.size()) return;
+  SimLineAudio* attached = (lines_[line].slots[slot].audio = std::move(audio)).get();
+  if (!attached) return;
+  attached->set_heard_listener([this, line, slot](messaging::TimePoint t, messaging::Duration d,
+                                                  std::span<const std::uint8_t> bytes) {
+    on_heard(line, slot, t, d, bytes);
+  });
+}
+
+std::size_t SimProvider::channels(std::size_t line) const {
+  return line < lines_.size() ? lines_[line].slots.size() : 0;
 }
 
 const LineDeviceDescription& SimProvider::device(std::size_t index) const {
   const Line& line = lines_.at(index);
   // Audio numbers follow the audio service's current list.
-  line.description.wave_in = line.audio ? line.audio->wave_in() : -1;
-  line.description.wave_out = line.audio ? line.audio->wave_out() : -1;
+  const SimLineAudio* audio = line.slots.front().audio.get();
+  line.description.wave_in = audio ? audio->wave_in() : -1;
+  line.description.wave_out = audio ? audio->wave_out() : -1;
   return line.description;
 }
 
@@ -63,9 +73,17 @@ const PhoneDevice* SimProvider::phone_device(std::size_t line) const {
   return line < lines_.size() ? lines_[line].phone.get() : nullptr;
 }
 
-const std::vector<std::int16_t>& SimProvider::line_input(std::size_t line) const {
+const std::vector<std::int16_t>& SimProvider::line_input(std::size_t line,
+                                                         std::size_t slot) const {
   static const std::vector<std::int16_t> kNone;
-  return line < lines_.size() ? lines_[line].input : kNone;
+  return line < lines_.size() && slot < lines_[line].slots.size()
+             ? lines_[line].slots[slot].input
+             : kNone;
+}
+
+std::optional<std::size_t> SimProvider::slot_of(HCALL call) const {
+  auto it = calls_.find(call);
+  return it == calls_.end() ? std::nullopt : std::optional(it->second.slot);
 }
 
 void SimProvider::set_never_reply(std::size_t line, bool never) {
@@ -74,10 +92,16 @@ void SimProvider::set_never_reply(std::size_t line, bool never) {
   if (lines_[line].phone) lines_[line].phone->answers = !never;
 }
 
+// Records are numbered without gaps (added at the back, dropped from the front), so a number
+// is its place: what every heard stretch of every channel looks up stays one step.
 const SimProvider::CallRecord* SimProvider::call_record(std::size_t number) const {
-  for (const CallRecord& r : records_)
-    if (r.number == number) return &r;
-  return nullptr;
+  if (records_.empty() || number < records_.front().number) return nullptr;
+  const std::size_t at = number - records_.front().number;
+  return at < records_.size() ? &records_[at] : nullptr;
+}
+
+SimProvider::CallRecord* SimProvider::record_number(std::size_t number) {
+  return const_cast<CallRecord*>(std::as_const(*this).call_record(number));
 }
 
 // --- scheduling ---
@@ -132,8 +156,8 @@ void SimProvider::close(std::size_t device) {
   if (device >= lines_.size()) return;
   cancel(kLineOwner | device);
   std::vector<HCALL> gone;
-  for (auto& [h, c] : calls_)
-    if (c.line == device) gone.push_back(h);
+  for (const Slot& slot : lines_[device].slots)
+    gone.insert(gone.end(), slot.calls.begin(), slot.calls.end());
   for (HCALL h : gone) deallocate(h);
   lines_[device].events = nullptr;
 }
@@ -156,10 +180,31 @@ SimProvider::Call* SimProvider::find(HCALL call) {
   return it == calls_.end() ? nullptr : &it->second;
 }
 
-SimProvider::CallRecord* SimProvider::record_of(const Call& call) {
-  for (auto it = records_.rbegin(); it != records_.rend(); ++it)
-    if (it->number == call.record) return &*it;
-  return nullptr;
+void SimProvider::add_call(HCALL handle, Call call) {
+  lines_[call.line].slots[call.slot].calls.push_back(handle);
+  calls_[handle] = std::move(call);
+}
+
+std::optional<std::size_t> SimProvider::free_slot(std::size_t line) const {
+  const std::vector<Slot>& slots = lines_[line].slots;
+  // A one-channel line takes every call on its one channel, as it always did: an operator may
+  // hold a call and dial another by hand, then join the two.
+  if (slots.size() == 1) return 0;
+  for (std::size_t i = 0; i < slots.size(); ++i) {
+    const bool taken = std::ranges::any_of(
+        slots[i].calls, [this](HCALL h) { return calls_.at(h).phase != Phase::Idle; });
+    if (!taken) return i;
+  }
+  return std::nullopt;
+}
+
+// Parties joined from different channels meet on one: what it plays is what they all hear.
+void SimProvider::move_to_slot(HCALL call, std::size_t slot) {
+  Call* c = find(call);
+  if (!c || c->slot == slot) return;
+  std::erase(slot_of(*c).calls, call);
+  c->slot = slot;
+  slot_of(*c).calls.push_back(call);
 }
 
 SimProvider::CallRecord& SimProvider::new_record(std::size_t line, HCALL call, bool outgoing,
@@ -199,14 +244,17 @@ FarEnd SimProvider::reach(std::string_view number) {
 LONG SimProvider::make_call(std::size_t device, HCALL call, RequestId request,
                             std::string_view number) {
   if (device >= lines_.size() || !lines_[device].events) return LINEERR_INVALLINEHANDLE;
+  const std::optional<std::size_t> slot = free_slot(device);
+  if (!slot) return LINEERR_RESOURCEUNAVAIL;
   Call c;
   c.line = device;
+  c.slot = *slot;
   c.far = number.empty() ? config_.far_end_for(number) : reach(number);
   c.phase = number.empty() ? Phase::DialTone : Phase::Dialing;
   c.details.called_number = std::string(number);
   c.details.called_id_flags = number.empty() ? LINECALLPARTYID_UNKNOWN : LINECALLPARTYID_ADDRESS;
   c.record = new_record(device, call, true, std::string(number), c.far.outcome).number;
-  calls_[call] = c;
+  add_call(call, std::move(c));
   if (lines_[device].config.never_reply) return 0;
   at(messaging::Duration::zero(), call, [this, call, request, n = std::string(number)] {
     Call* self = find(call);
@@ -312,8 +360,8 @@ void SimProvider::press(HCALL call, char key) {
   }
   // In-band: the key is sound on the line; the line's own detector finds it in that sound.
   const std::vector<std::int16_t> pcm = dtmf_out_.render(std::string(1, key));
-  Line& line = lines_[c->line];
-  line.keys_sound.insert(line.keys_sound.end(), pcm.begin(), pcm.end());
+  Slot& slot = slot_of(*c);
+  slot.keys_sound.insert(slot.keys_sound.end(), pcm.begin(), pcm.end());
   ensure_voice_ticks();
   dsp::DtmfDetector detector;
   constexpr std::size_t kBlock = dsp::kDtmfSampleRate / 100;
@@ -410,12 +458,22 @@ void SimProvider::deallocate(HCALL call) {
   if (!c) return;
   if (CallRecord* r = record_of(*c); r && !r->ended) r->ended = loop_.now();
   cancel(call);
+  std::erase(slot_of(*c).calls, call);
   calls_.erase(call);
 }
 
 CallDetails SimProvider::details(HCALL call) const {
   auto it = calls_.find(call);
-  return it == calls_.end() ? CallDetails{} : it->second.details;
+  if (it == calls_.end()) return CallDetails{};
+  CallDetails out = it->second.details;
+  // A one-channel line's calls use the line's own devices, as they always did.
+  const Line& line = lines_[it->second.line];
+  const SimLineAudio* audio = line.slots[it->second.slot].audio.get();
+  if (line.slots.size() > 1 && audio) {
+    out.wave_in = audio->wave_in();
+    out.wave_out = audio->wave_out();
+  }
+  return out;
 }
 
 void SimProvider::monitor_digits(HCALL call, DWORD modes) {
@@ -427,8 +485,8 @@ void SimProvider::monitor_media(HCALL, DWORD) {}
 LONG SimProvider::receive_audio(HCALL call, bool on) {
   Call* c = find(call);
   if (!c) return LINEERR_INVALCALLHANDLE;
-  // What a call receives is what its line's wave input carries: no input, no audio path.
-  const SimLineAudio* audio = lines_[c->line].audio.get();
+  // What a call receives is what its channel's wave input carries: no input, no audio path.
+  const SimLineAudio* audio = slot_of(*c).audio.get();
   if (on && (!audio || audio->wave_in() < 0)) return LINEERR_OPERATIONUNAVAIL;
   c->receiving = on;
   ensure_voice_ticks();
@@ -448,6 +506,12 @@ void SimProvider::schedule_incoming(std::size_t line, const IncomingCall& incomi
   at(incoming.at, kLineOwner | line, [this, line, incoming] {
     ProviderEvents* events = lines_[line].events;
     if (!events) return;
+    const std::optional<std::size_t> slot = free_slot(line);
+    if (!slot) {
+      // Every channel holds a call: the caller hears busy and the line is offered nothing.
+      new_record(line, 0, false, incoming.number, FarEndOutcome::Busy).ended = loop_.now();
+      return;
+    }
     CallDetails details;
     details.origin = LINECALLORIGIN_EXTERNAL;
     details.caller_id_flags = LINECALLPARTYID_ADDRESS | (incoming.name.empty() ? 0 : LINECALLPARTYID_NAME);
@@ -458,12 +522,13 @@ void SimProvider::schedule_incoming(std::size_t line, const IncomingCall& incomi
     if (!call) return;
     Call c;
     c.line = line;
+    c.slot = *slot;
     c.far = incoming.behaviour;
     c.phase = Phase::Offering;
     c.details = details;
     c.rings_left = incoming.rings;
     c.record = new_record(line, call, false, incoming.number, FarEndOutcome::Answer).number;
-    calls_[call] = c;
+    add_call(call, std::move(c));
     state(call, LINECALLSTATE_OFFERING);
     events->call_info_changed(call, LINECALLINFOSTATE_CALLERID);
     ring_incoming(call);

@@ -6,6 +6,10 @@
 //   service.add_provider(sim);
 //   sim.keep_audio_up_to(4 << 20);   // tests that look at the sound itself
 //   ... sim.call_record(1)->heard_seconds ...
+//
+// A line with several channels carries that many calls at once, each on the audio of its own
+// channel (its slot); a call beyond them is refused, an incoming one is busy for its caller.
+// A one-channel line puts every call on its one channel and refuses none.
 #pragma once
 
 #include <deque>
@@ -23,7 +27,7 @@
 
 namespace orvexa::telephony {
 
-// The audio side of one simulated line (the devices live in the audio service).
+// The audio side of one channel of a simulated line (the devices live in the audio service).
 class SimLineAudio {
  public:
   using HeardListener = std::function<void(messaging::TimePoint at, messaging::Duration length,
@@ -81,7 +85,14 @@ class SimProvider final : public LineProvider {
   SimProvider(messaging::Loop& loop, SimConfig config);
   ~SimProvider() override;
 
-  void attach_audio(std::size_t line, std::unique_ptr<SimLineAudio> audio);
+  // The audio of channel `slot` of a line. Slot 0 is the line's own (the device's wave/in and
+  // wave/out); the others serve the calls that take them.
+  void attach_audio(std::size_t line, std::unique_ptr<SimLineAudio> audio) {
+    attach_audio(line, 0, std::move(audio));
+  }
+  void attach_audio(std::size_t line, std::size_t slot, std::unique_ptr<SimLineAudio> audio);
+  // Calls the line carries at once (0 for no such line).
+  std::size_t channels(std::size_t line) const;
   // Old records are dropped beyond this many.
   void set_record_limit(std::size_t limit) { record_limit_ = limit; }
   // Keeps raw sound, up to `bytes` in all: what each far end heard (CallRecord::audio) and
@@ -97,8 +108,10 @@ class SimProvider final : public LineProvider {
   const SimConfig& config() const { return config_; }
   // The phone device beside a line (null without one), for tests and tools.
   const PhoneDevice* phone_device(std::size_t line) const;
-  // What the far ends sent into a line's input (8 kHz 16-bit mono; kept with the raw audio).
-  const std::vector<std::int16_t>& line_input(std::size_t line) const;
+  // What the far ends sent into a channel's input (8 kHz 16-bit mono; kept with the raw audio).
+  const std::vector<std::int16_t>& line_input(std::size_t line, std::size_t slot = 0) const;
+  // The channel a call's audio runs on; none for an unknown call.
+  std::optional<std::size_t> slot_of(HCALL call) const;
   // From now on, requests on the line are accepted and never answered (or answered again).
   void set_never_reply(std::size_t line, bool never);
 
@@ -137,22 +150,29 @@ class SimProvider final : public LineProvider {
   // of a connected conference take the line's audio.
   enum class Phase { DialTone, Dialing, Proceeding, Ringback, Offering, Connected, Held,
                      Conferenced, Ended, Idle };
-  struct Line {
-    SimLine config;
-    mutable LineDeviceDescription description;
+  // One channel of a line: its audio and the calls on it, so that what is played, heard and
+  // sent on it never reaches the calls of another channel.
+  struct Slot {
     std::unique_ptr<SimLineAudio> audio;
-    std::vector<std::uint8_t> dev_config;
-    ProviderEvents* events = nullptr;
-    std::unique_ptr<PhoneDevice> phone;
-    std::vector<std::int16_t> input;  // what the far ends sent into the line (when kept)
-    std::vector<std::int16_t> keys_sound;  // in-band keys still to sound into the line
+    std::vector<HCALL> calls;  // on this channel until deallocated, idle ones included
+    std::vector<std::int16_t> input;  // what the far ends sent into it (when kept)
+    std::vector<std::int16_t> keys_sound;  // in-band keys still to sound into it
     std::size_t keys_sounded = 0;
     std::uint64_t played = 0;  // the output's position at the last voice step
     double owed = 0;           // samples the output played that the voices have not matched
     bool was_playing = false;
   };
+  struct Line {
+    SimLine config;
+    mutable LineDeviceDescription description;
+    std::vector<Slot> slots;  // one per channel; slot 0 is the line's own audio
+    std::vector<std::uint8_t> dev_config;
+    ProviderEvents* events = nullptr;
+    std::unique_ptr<PhoneDevice> phone;
+  };
   struct Call {
     std::size_t line;
+    std::size_t slot = 0;  // a consultation or conference shares the slot of its primary
     FarEnd far;
     Phase phase = Phase::Dialing;
     std::size_t record;  // CallRecord::number
@@ -186,7 +206,13 @@ class SimProvider final : public LineProvider {
   void arm();
   void run_due();
   Call* find(HCALL call);
-  CallRecord* record_of(const Call& call);
+  Slot& slot_of(const Call& call) { return lines_[call.line].slots[call.slot]; }
+  void add_call(HCALL handle, Call call);
+  // The lowest channel of the line without a call in progress; none when all are taken
+  // (always slot 0 on a one-channel line).
+  std::optional<std::size_t> free_slot(std::size_t line) const;
+  void move_to_slot(HCALL call, std::size_t slot);
+  CallRecord* record_of(const Call& call) { return record_number(call.record); }
   ProviderEvents& events_of(const Call& call) { return *lines_[call.line].events; }
   void state(HCALL call, DWORD state, DWORD mode = 0);
   void start_dialing(HCALL call, std::string_view number);
@@ -196,10 +222,10 @@ class SimProvider final : public LineProvider {
   void press(HCALL call, char key);
   void schedule_incoming(std::size_t line, const IncomingCall& incoming);
   void ring_incoming(HCALL call);
-  void on_heard(std::size_t line, messaging::TimePoint at, messaging::Duration length,
-                std::span<const std::uint8_t> bytes);
+  void on_heard(std::size_t line, std::size_t slot, messaging::TimePoint at,
+                messaging::Duration length, std::span<const std::uint8_t> bytes);
   void after_heard(HCALL call);
-  std::vector<HCALL> listeners(std::size_t line);
+  std::vector<HCALL> listeners(const Slot& slot);
   void hear(CallRecord& record, messaging::TimePoint at, messaging::Duration length,
             std::span<const std::uint8_t> bytes, const audio::WAVEFORMATEX& format);
   CallRecord* record_number(std::size_t number);
@@ -212,8 +238,8 @@ class SimProvider final : public LineProvider {
   void ensure_voice_ticks();
   bool voice_needed() const;
   void voice_tick();
-  void voice_frame(std::size_t line, messaging::TimePoint from);
-  std::size_t played_samples(Line& line);
+  void voice_frame(std::size_t line, Slot& slot, messaging::TimePoint from);
+  std::size_t played_samples(Slot& slot);
   void add_tones(const Call& call, messaging::TimePoint from, std::span<std::int16_t> frame,
                  std::size_t& first, std::size_t& last) const;
   // Raw sound within the budget: false when `bytes` more cannot be kept.

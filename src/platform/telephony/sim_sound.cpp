@@ -12,12 +12,6 @@ constexpr messaging::Duration kMediaStep = std::chrono::milliseconds(100);
 
 }  // namespace
 
-SimProvider::CallRecord* SimProvider::record_number(std::size_t number) {
-  for (auto it = records_.rbegin(); it != records_.rend(); ++it)
-    if (it->number == number) return &*it;
-  return nullptr;
-}
-
 void SimProvider::hear(CallRecord& r, messaging::TimePoint t, messaging::Duration length,
                        std::span<const std::uint8_t> bytes, const audio::WAVEFORMATEX& format) {
   if (r.heard_stretches++ == 0) {
@@ -51,10 +45,11 @@ void SimProvider::release_audio(CallRecord& r) {
   std::vector<HeardStretch>().swap(r.heard);
 }
 
-std::vector<HCALL> SimProvider::listeners(std::size_t line) {
+// The parties who hear a channel's output: only the calls on it.
+std::vector<HCALL> SimProvider::listeners(const Slot& slot) {
   std::vector<HCALL> out;
-  for (auto& [handle, c] : calls_) {
-    if (c.line != line) continue;
+  for (HCALL handle : slot.calls) {
+    const Call& c = calls_.at(handle);
     if (c.phase == Phase::Connected && !c.is_conference) out.push_back(handle);
     if (c.phase == Phase::Conferenced) {
       const Call* room = find(c.conference);
@@ -64,14 +59,15 @@ std::vector<HCALL> SimProvider::listeners(std::size_t line) {
   return out;
 }
 
-void SimProvider::on_heard(std::size_t line, messaging::TimePoint t, messaging::Duration length,
-                           std::span<const std::uint8_t> bytes) {
-  const std::vector<HCALL> parties = listeners(line);
+void SimProvider::on_heard(std::size_t line, std::size_t slot, messaging::TimePoint t,
+                           messaging::Duration length, std::span<const std::uint8_t> bytes) {
+  const Slot& channel = lines_[line].slots[slot];
+  const std::vector<HCALL> parties = listeners(channel);
   if (parties.empty()) return;
-  SimLineAudio* audio = lines_[line].audio.get();
+  SimLineAudio* audio = channel.audio.get();
   const audio::WAVEFORMATEX format = audio ? audio->output_format() : audio::pcm_format();
   const std::size_t frames = frame_count(bytes.size(), format);
-  // Each party hears the line's output and the voices of the other parties.
+  // Each party hears the channel's output and the voices of the other parties.
   std::vector<std::vector<std::int16_t>> voices(parties.size());
   for (std::size_t i = 0; i < parties.size(); ++i) {
     Call& c = calls_.at(parties[i]);
@@ -135,7 +131,7 @@ void SimProvider::media_tick() {
     if (c.phase != Phase::Held || c.is_conference || !music) continue;
     CallRecord* r = record_of(c);
     if (!r) continue;
-    const SimLineAudio* audio = lines_[c.line].audio.get();
+    const SimLineAudio* audio = slot_of(c).audio.get();
     const audio::WAVEFORMATEX format = r->heard_stretches ? r->format
                                        : audio         ? audio->output_format()
                                                        : audio::pcm_format();

@@ -1,7 +1,8 @@
 // What the simulated far ends send into their lines: steady voices while the line plays to
 // them, tones at given times after the answer, and in-band keys. It is made in 20 ms frames on
-// the loop's clock, pushed into the line's wave input, and handed to the service for the calls
-// whose received sound it asked for (tone monitoring), so both see the same sound.
+// the loop's clock, one per channel, pushed into the channel's wave input, and handed to the
+// service for the channel's calls whose received sound it asked for (tone monitoring), so both
+// see the same sound.
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -31,9 +32,11 @@ void SimProvider::ensure_voice_ticks() {
   voice_ticking_ = true;
   // The output's position counts from here: what it played before was heard by nobody.
   for (Line& line : lines_) {
-    line.played = line.audio ? line.audio->played_bytes() : 0;
-    line.owed = 0;
-    line.was_playing = false;
+    for (Slot& slot : line.slots) {
+      slot.played = slot.audio ? slot.audio->played_bytes() : 0;
+      slot.owed = 0;
+      slot.was_playing = false;
+    }
   }
   at(kVoiceStep, kVoiceOwner, [this] { voice_tick(); });
 }
@@ -49,31 +52,33 @@ bool SimProvider::voice_needed() const {
       if (c.connected_at + t.at + t.length > now) return true;
   }
   for (const Line& line : lines_)
-    if (line.keys_sounded < line.keys_sound.size()) return true;
+    for (const Slot& slot : line.slots)
+      if (slot.keys_sounded < slot.keys_sound.size()) return true;
   return false;
 }
 
 void SimProvider::voice_tick() {
   voice_ticking_ = false;
   const messaging::TimePoint from = loop_.now() - kVoiceStep;
-  for (std::size_t line = 0; line < lines_.size(); ++line) voice_frame(line, from);
+  for (std::size_t line = 0; line < lines_.size(); ++line)
+    for (Slot& slot : lines_[line].slots) voice_frame(line, slot, from);
   if (voice_needed()) {
     voice_ticking_ = true;
     at(kVoiceStep, kVoiceOwner, [this] { voice_tick(); });
   }
 }
 
-// How many samples of this frame the line's output played (steady voices answer it).
-std::size_t SimProvider::played_samples(Line& line) {
-  if (!line.audio) return 0;
-  const std::uint64_t now = line.audio->played_bytes();
+// How many samples of this frame the channel's output played (steady voices answer it).
+std::size_t SimProvider::played_samples(Slot& slot) {
+  if (!slot.audio) return 0;
+  const std::uint64_t now = slot.audio->played_bytes();
   // A reopened output counts from 0 again.
-  const std::uint64_t played = now >= line.played ? now - line.played : now;
-  line.played = now;
-  const auto rate = line.audio->output_format().nAvgBytesPerSec;
-  if (rate) line.owed += static_cast<double>(played) * kLineRate / rate;
-  const auto n = static_cast<std::size_t>(std::min<double>(kFrame, std::floor(line.owed + 1e-6)));
-  line.owed = std::min<double>(line.owed - static_cast<double>(n), kFrame);
+  const std::uint64_t played = now >= slot.played ? now - slot.played : now;
+  slot.played = now;
+  const auto rate = slot.audio->output_format().nAvgBytesPerSec;
+  if (rate) slot.owed += static_cast<double>(played) * kLineRate / rate;
+  const auto n = static_cast<std::size_t>(std::min<double>(kFrame, std::floor(slot.owed + 1e-6)));
+  slot.owed = std::min<double>(slot.owed - static_cast<double>(n), kFrame);
   return n;
 }
 
@@ -99,16 +104,17 @@ void SimProvider::add_tones(const Call& c, messaging::TimePoint from, std::span<
   }
 }
 
-void SimProvider::voice_frame(std::size_t index, messaging::TimePoint from) {
-  Line& line = lines_[index];
+void SimProvider::voice_frame(std::size_t index, Slot& slot, messaging::TimePoint from) {
+  // Steady voices speak while the channel plays: at the frame's start if it was already
+  // playing, at its end if it has just begun.
+  const std::size_t playing = played_samples(slot);
+  const std::size_t voice_at = slot.was_playing ? 0 : kFrame - playing;
+  slot.was_playing = playing > 0;
+  // A channel without calls has nothing to send (idle channels of a wide line cost no frame).
+  if (slot.calls.empty() && slot.keys_sound.empty()) return;
   std::vector<std::int16_t> frame(kFrame, 0);
   std::size_t first = kFrame, last = 0;  // the part of the frame that carries sound
-  // Steady voices speak while the line plays: at the frame's start if it was already
-  // playing, at its end if it has just begun.
-  const std::size_t playing = played_samples(line);
-  const std::size_t voice_at = line.was_playing ? 0 : kFrame - playing;
-  line.was_playing = playing > 0;
-  for (HCALL h : listeners(index)) {
+  for (HCALL h : listeners(slot)) {
     Call& c = calls_.at(h);
     if (playing > 0 && !c.to_line.silent()) {
       c.to_line.add_to(std::span(frame).subspan(voice_at, playing), kLineRate);
@@ -117,31 +123,33 @@ void SimProvider::voice_frame(std::size_t index, messaging::TimePoint from) {
     }
     add_tones(c, from, frame, first, last);
   }
-  if (line.keys_sounded < line.keys_sound.size()) {
-    const std::size_t n = std::min(kFrame, line.keys_sound.size() - line.keys_sounded);
-    mix_into(std::span(frame).first(n), std::span(line.keys_sound).subspan(line.keys_sounded, n));
-    line.keys_sounded += n;
-    if (line.keys_sounded == line.keys_sound.size()) {
-      line.keys_sound.clear();
-      line.keys_sounded = 0;
+  if (slot.keys_sounded < slot.keys_sound.size()) {
+    const std::size_t n = std::min(kFrame, slot.keys_sound.size() - slot.keys_sounded);
+    mix_into(std::span(frame).first(n), std::span(slot.keys_sound).subspan(slot.keys_sounded, n));
+    slot.keys_sounded += n;
+    if (slot.keys_sounded == slot.keys_sound.size()) {
+      slot.keys_sound.clear();
+      slot.keys_sounded = 0;
     }
     first = 0;
     last = std::max(last, n);
   }
   if (first < last) {
     const std::span<const std::int16_t> sound = std::span(frame).subspan(first, last - first);
-    if (line.audio && line.audio->input_open()) line.audio->push_far_end(sound);
+    if (slot.audio && slot.audio->input_open()) slot.audio->push_far_end(sound);
     if (make_room(sound.size_bytes(), nullptr)) {
-      line.input.insert(line.input.end(), sound.begin(), sound.end());
+      slot.input.insert(slot.input.end(), sound.begin(), sound.end());
       audio_kept_ += sound.size_bytes();
     }
   }
   // The service hears the whole frame, silence included, so that its tone timing holds.
-  if (!line.events) return;
-  for (auto& [h, c] : calls_)
-    if (c.line == index && c.receiving &&
-        (c.phase == Phase::Connected || c.phase == Phase::Conferenced))
-      line.events->received_audio(h, frame);
+  ProviderEvents* events = lines_[index].events;
+  if (!events) return;
+  for (HCALL h : slot.calls) {
+    const Call& c = calls_.at(h);
+    if (c.receiving && (c.phase == Phase::Connected || c.phase == Phase::Conferenced))
+      events->received_audio(h, frame);
+  }
 }
 
 }  // namespace orvexa::telephony

@@ -13,11 +13,7 @@ TelephonyRig::TelephonyRig(SimConfig config, bool manual_clock) {
   loop_ = std::make_unique<messaging::Loop>(*clock_);
   audio_ = std::make_unique<audio::AudioService>(*loop_);
   sim_ = std::make_unique<SimProvider>(*loop_, std::move(config));
-  for (std::size_t i = 0; i < sim_->device_count(); ++i) {
-    auto devices = std::make_unique<SimAudioDevices>(*audio_, sim_->device(i).name);
-    line_audio_.push_back(devices.get());
-    sim_->attach_audio(i, std::move(devices));
-  }
+  line_audio_ = attach_sim_audio(*sim_, *audio_);
   service_ = std::make_unique<LineService>(*loop_);
   service_->add_provider(*sim_);
 }

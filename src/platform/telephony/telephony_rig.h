@@ -36,9 +36,12 @@ class TelephonyRig {
   audio::AudioService& audio() { return *audio_; }
   LineService& lines() { return *service_; }
   SimProvider& sim() { return *sim_; }
-  // The audio devices of simulated line `index` (its own index among the simulated lines).
-  SimAudioDevices* line_audio(std::size_t index) {
-    return index < line_audio_.size() ? line_audio_[index] : nullptr;
+  // The audio devices of simulated line `index` (its own index among the simulated lines), of
+  // its channel `slot`.
+  SimAudioDevices* line_audio(std::size_t index, std::size_t slot = 0) {
+    return index < line_audio_.size() && slot < line_audio_[index].size()
+               ? line_audio_[index][slot]
+               : nullptr;
   }
 
  private:
@@ -48,7 +51,7 @@ class TelephonyRig {
   std::unique_ptr<audio::AudioService> audio_;
   std::unique_ptr<SimProvider> sim_;
   std::unique_ptr<LineService> service_;
-  std::vector<SimAudioDevices*> line_audio_;
+  std::vector<std::vector<SimAudioDevices*>> line_audio_;
 };
 
 }  // namespace orvexa::telephony

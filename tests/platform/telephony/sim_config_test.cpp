@@ -75,6 +75,20 @@ TEST(SimConfig, MissingLinesGiveOneDefaultLine) {
   EXPECT_EQ(r.config->far_end_for("123").outcome, FarEndOutcome::Busy);
 }
 
+TEST(SimConfig, ChannelsDefaultToOne) {
+  struct Case {
+    const char* text;
+    int channels;
+  };
+  const Case kCases[] = {{"[[line]]\n", 1}, {"[[line]]\nchannels = 1\n", 1},
+                         {"[[line]]\nchannels = 500\n", 500}, {"", 1}};
+  for (const Case& c : kCases) {
+    SimConfigResult r = parse_sim_config(c.text);
+    ASSERT_TRUE(r.config) << c.text << r.error;
+    EXPECT_EQ(r.config->lines.at(0).channels, c.channels) << c.text;
+  }
+}
+
 TEST(SimConfig, ErrorsNameTheLineAndTheKey) {
   struct Case {
     const char* text;
@@ -110,6 +124,11 @@ TEST(SimConfig, ErrorsNameTheLineAndTheKey) {
       {"[[line]]\nhold_music = \"/dev/null\"\n",
        "line 1: key 'hold_music': /dev/null: is not a regular file"},
       {"[[line]]\nphone = \"yes\"\n", "line 1: key 'phone': must be true or false"},
+      {"[[line]]\nname = \"Wide\"\nchannels = 0\n",
+       "line 1 (\"Wide\"): key 'channels': must be a whole number from 1 to 500"},
+      {"[[line]]\nchannels = 501\n", "line 1: key 'channels': must be a whole number from 1 to 500"},
+      {"[[line]]\nchannels = \"x\"\n", "line 1: key 'channels': must be a whole number from 1"},
+      {"[[line]]\nchannels = 2.5\n", "line 1: key 'channels': must be a whole number from 1"},
       {"[[far_end]]\nnumber = \"1\"\ntone = 5000\n", "far_end 1: key 'tone'"},
       {"[timing]\ntransfer_talk = -1\n", "[timing]: key 'transfer_talk'"},
       {"[[far_end]]\nnumber = \"1\"\ntones = 440\n", "far_end 1: key 'tones': must be a list"},
