@@ -169,23 +169,24 @@ void CampaignEngine::dial_one_number() {
 
 void CampaignEngine::dial(Channel& ch, const std::string& number) {
   ch.num = number;
-  // The pace spaces the set-ups of all channels; one channel's three seconds never meet it.
-  const auto now = window_.loop().now();
-  if (several() && d_.settings.pace > 0 && next_setup_ && *next_setup_ > now) {
-    ch.dial_waiting = true;
-    window_.set_timer(ch.timer, std::chrono::ceil<std::chrono::milliseconds>(*next_setup_ - now));
-    return;
+  // The pace spaces the set-ups of all channels: each takes the next free slot. One channel's
+  // three seconds between calls never meet it.
+  if (several() && d_.settings.pace > 0) {
+    const auto now = window_.loop().now();
+    const auto slot = std::max(now, next_setup_.value_or(now));
+    next_setup_ = slot + std::chrono::duration_cast<messaging::Duration>(
+                             std::chrono::duration<double>(1.0 / d_.settings.pace));
+    if (slot > now) {
+      ch.dial_waiting = true;
+      window_.set_timer(ch.timer, std::chrono::ceil<std::chrono::milliseconds>(slot - now));
+      return;
+    }
   }
   place_call(ch);
 }
 
 void CampaignEngine::place_call(Channel& ch) {
   CallFlow& flow = *ch.flow;
-  if (d_.settings.pace > 0) {
-    const auto gap = std::chrono::duration_cast<messaging::Duration>(
-        std::chrono::duration<double>(1.0 / d_.settings.pace));
-    next_setup_ = window_.loop().now() + gap;
-  }
   flow.reset_facts();
   ch.attempt = AttemptStart{ch.member.value_or(0), flow.marks().first_attempt ? 1 : 2,
                             ch.line->active_device(), ch.number, window_.loop().clock().wall_now()};

@@ -63,15 +63,25 @@ class FakeLine final : public LinePort {
   FakeLine(messaging::Loop& loop, Scheduler& scheduler) : loop_(loop), scheduler_(scheduler) {}
   void bind(CallFlow& flow) { flow_ = &flow; }
 
-  // Scripts per number, consumed one per dial; the last one repeats.
+  // Scripts per number, consumed one per dial; the last one repeats. Channels of one campaign
+  // share one set (`shared`).
   std::map<std::string, std::vector<FarEnd>> scripts;
+  std::map<std::string, std::vector<FarEnd>>* shared = nullptr;
   std::vector<std::string> dialled;
+  std::vector<messaging::TimePoint> dialled_at;
+  int refuse_with = 0;      // every dial fails with this error (106: the line is full)
+  int refusals_left = -1;   // how many dials refuse_with applies to; -1: all
   int hangups = 0;
   bool in_call = false;
   std::string current;
 
   int dial(const std::string& number) override {
+    if (refuse_with != 0 && refusals_left != 0) {
+      if (refusals_left > 0) --refusals_left;
+      return refuse_with;
+    }
     dialled.push_back(number);
+    dialled_at.push_back(loop_.now());
     FarEnd script = next_script(number);
     if (script.kind == FarEnd::DialFails) return -1;
     in_call = true;
@@ -138,12 +148,16 @@ class FakeLine final : public LinePort {
     caps = device == 1 ? (32 | 1) : 0x37;
     return device == 2 ? 5 : 0;
   }
+  int channels_per_line = 1;
+  int channels(int) override { return channels_per_line; }
+  bool refused_for_capacity(int error) const override { return error == 106; }
 
  private:
   bool live(int generation) const { return in_call && generation == generation_; }
   FarEnd next_script(const std::string& number) {
-    auto it = scripts.find(number);
-    if (it == scripts.end() || it->second.empty()) return {};
+    auto& all = shared ? *shared : scripts;
+    auto it = all.find(number);
+    if (it == all.end() || it->second.empty()) return {};
     FarEnd s = it->second.front();
     if (it->second.size() > 1) it->second.erase(it->second.begin());
     return s;
@@ -365,6 +379,55 @@ class RecordingRecorder final : public CampaignRecorder {
   int writes_ = 0;
 };
 
+// The channels beyond the rig's own line: fake lines that share the rig's far-end scripts.
+class FakeChannels final : public ChannelSource {
+ public:
+  FakeChannels(messaging::Loop& loop, Scheduler& scheduler, FakeLine& first)
+      : loop_(loop), scheduler_(scheduler), first_(first) {}
+  int offer = 8;
+  struct Pair {
+    std::unique_ptr<FakeLine> line;
+    std::unique_ptr<FakeVoice> voice;
+  };
+  std::vector<Pair> opened;
+  int closes = 0;
+  // Channel number -> the error every dial of its line fails with, and for how many dials.
+  std::map<int, std::pair<int, int>> refusing;
+
+  int offered() override { return offer; }
+  std::vector<ChannelPorts> open(int count, std::string&) override {
+    close();
+    std::vector<ChannelPorts> ports;
+    for (int i = 1; i < count; ++i) {
+      Pair p{std::make_unique<FakeLine>(loop_, scheduler_), nullptr};
+      p.voice = std::make_unique<FakeVoice>(scheduler_, *p.line);
+      p.line->shared = &first_.scripts;
+      p.line->active = first_.active;
+      if (auto r = refusing.find(i + 1); r != refusing.end()) {
+        p.line->refuse_with = r->second.first;
+        p.line->refusals_left = r->second.second;
+      }
+      ports.push_back({p.line.get(), p.voice.get()});
+      opened.push_back(std::move(p));
+    }
+    return ports;
+  }
+  void bind(std::size_t index, CallFlow& flow) override {
+    opened[index - 1].line->bind(flow);
+    opened[index - 1].voice->bind(flow);
+  }
+  void close() override {
+    if (!opened.empty()) ++closes;
+    opened.clear();
+  }
+  FakeLine& line(std::size_t channel) { return channel == 1 ? first_ : *opened[channel - 2].line; }
+
+ private:
+  messaging::Loop& loop_;
+  Scheduler& scheduler_;
+  FakeLine& first_;
+};
+
 struct Rig {
   messaging::ManualClock clock;
   messaging::Loop loop{clock};
@@ -380,7 +443,9 @@ struct Rig {
   PreCallSettings settings;
   MessagePaths paths{"/p/First.wav", "/p/Orginal.wav"};
   RecordingRecorder recorder;
-  CampaignEngine engine{loop, {line, voice, members, log, view, dialogs, shell, settings, paths, &recorder}};
+  FakeChannels channels{loop, scheduler, line};
+  CampaignEngine engine{loop, {line, voice, members, log, view, dialogs, shell, settings, paths, &recorder,
+                               &channels}};
   bool ended = false;
 
   Rig() {
