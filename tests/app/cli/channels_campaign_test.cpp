@@ -1,0 +1,114 @@
+// Headless campaigns over several channels of one simulated line, through the real components
+// and calls.db: on 1, 2 and 7 channels each member reaches the outcome a one-channel run gives,
+// exactly once, never in two calls at once, with its retries; too many channels are refused.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "app/cli/headless_runner.h"
+#include "app/records/calls_database.h"
+#include "platform/host/host_services.h"
+#include "simulated_campaign.h"
+
+namespace orvexa::campaign {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The far ends of every kind on one line that carries seven calls at once.
+void prepare_channels(const fs::path& folder) {
+  std::vector<std::pair<std::string, std::string>> members;
+  for (int n = 100; n <= 900; n += 100) members.emplace_back(std::to_string(n), "");
+  prepare(folder, members);
+  std::string far_ends = kFarEnds;
+  const std::string line = "ring_timeout = 20000\n";
+  far_ends.insert(far_ends.find(line) + line.size(), "channels = 7\n");
+  std::ofstream(folder / "orvexa.toml") << far_ends;
+}
+
+struct RunResult {
+  int code = 0;
+  std::string out, err;
+  std::vector<records::AttemptRow> attempts;
+};
+
+RunResult run(const fs::path& folder, int channels) {
+  HeadlessOptions o;
+  o.choice = CampaignChoice::OneGroup;
+  o.group = "G";
+  o.fast = true;
+  o.now = "2026-12-09 10:30";
+  o.settings.channels = channels;
+  std::ostringstream out, err;
+  host::RecordingShell shell;
+  RunResult r;
+  r.code = run_headless_campaign(folder, o, out, err, shell);
+  r.out = out.str();
+  r.err = err.str();
+  auto db = records::CallsDatabase::open(folder / records::kCallsFile);
+  if (db && !db->campaigns().empty()) r.attempts = db->attempts(db->campaigns().front().id);
+  return r;
+}
+
+// Each number's outcomes in the order its calls were made.
+std::map<std::string, std::vector<Outcome>> outcomes_of(const RunResult& r) {
+  std::map<std::string, std::vector<Outcome>> by_number;
+  for (const auto& a : r.attempts) by_number[a.number].push_back(a.outcome.value_or(Outcome::Interrupted));
+  return by_number;
+}
+
+std::string summary_of(const std::string& out) {
+  const auto at = out.find("attempts ");
+  return at == std::string::npos ? std::string() : out.substr(at, out.find('\n', at) - at);
+}
+
+TEST(ChannelsCampaign, EveryMemberGetsTheOutcomeOfAOneChannelRunOnce) {
+  CampaignFolder one("orvexa-channels-1");
+  prepare_channels(one.path);
+  const RunResult base = run(one.path, 1);
+  ASSERT_EQ(base.code, 0) << base.err;
+  const auto expected = outcomes_of(base);
+  ASSERT_EQ(expected.size(), 9u);
+  EXPECT_EQ(expected.at("300"), (std::vector<Outcome>{Outcome::Busy, Outcome::Busy}));
+  EXPECT_EQ(expected.at("200"), (std::vector<Outcome>{Outcome::NoKey, Outcome::NoKey}));
+
+  for (const int channels : {2, 7}) {
+    SCOPED_TRACE(channels);
+    CampaignFolder f("orvexa-channels-" + std::to_string(channels));
+    prepare_channels(f.path);
+    const RunResult r = run(f.path, channels);
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(outcomes_of(r), expected);
+    EXPECT_EQ(summary_of(r.out), summary_of(base.out));
+    std::map<std::string, std::int64_t> free_from;
+    std::set<int> used;
+    for (const auto& a : r.attempts) {
+      ASSERT_TRUE(a.ended_ms.has_value());
+      if (free_from.count(a.number)) {
+        EXPECT_LE(free_from[a.number], a.dialled_ms) << a.number << " twice at once";
+      }
+      free_from[a.number] = *a.ended_ms;
+      used.insert(a.channel);
+    }
+    EXPECT_EQ(static_cast<int>(used.size()), channels);
+    EXPECT_EQ(*used.begin(), 1);
+    // Calls overlap: the campaign takes less time than on one channel.
+    EXPECT_LT(r.attempts.back().dialled_ms - r.attempts.front().dialled_ms,
+              base.attempts.back().dialled_ms - base.attempts.front().dialled_ms);
+  }
+}
+
+TEST(ChannelsCampaign, MoreChannelsThanTheLinesCarryAreRefused) {
+  CampaignFolder f("orvexa-channels-8");
+  prepare_channels(f.path);
+  const RunResult r = run(f.path, 8);
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("--channels 8: the chosen lines carry 7 calls at once"), std::string::npos) << r.err;
+  EXPECT_TRUE(r.attempts.empty());
+}
+
+}  // namespace
+}  // namespace orvexa::campaign
