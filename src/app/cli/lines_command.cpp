@@ -62,13 +62,18 @@ int ListLines(CliContext& context, bool phones) {
   components::KDPhone phone(rig.loop(), rig.lines());
   const int count = phone.NumberOfLines();
   context.streams.out
-      << "line\tname\tprovider\taddress\tcapabilities\twave in\twave out\tregistration\n";
+      << "line\tname\tprovider\taddress\tcapabilities\twave in\twave out\tregistration"
+         "\tchannels\n";
   for (int i = 0; i < count; ++i) {
     std::u16string name, address;
     int word = 0;
     phone.GetLineName(i, name);
     phone.GetAddressName(i, 0, address);
     const int probe = phone.GetLineCaps(i, word);
+    // How many calls the line carries at once, each with its own audio.
+    int channels = 0;
+    const std::string calls =
+        phone.GetMaxActiveCalls(i, channels) == 0 ? std::to_string(channels) : "?";
     std::string wave_in = "-", wave_out = "-";
     auto provider = rig.lines().provider_of(static_cast<telephony::DWORD>(i));
     if (phone.LineActive(i, true) == 0) {
@@ -85,7 +90,7 @@ int ListLines(CliContext& context, bool phones) {
     context.streams.out << i << '\t' << host::to_utf8(name) << '\t'
                         << (provider ? provider->first->name() : "?") << '\t'
                         << host::to_utf8(address) << '\t' << caps.str() << '\t' << wave_in
-                        << '\t' << wave_out << '\t' << registration << '\n';
+                        << '\t' << wave_out << '\t' << registration << '\t' << calls << '\n';
   }
   if (phones) ListPhones(context.streams.out, rig.lines(), count);
   // The lines that work are listed; a file with a broken line still fails the check.

@@ -186,5 +186,54 @@ TEST(LineKindTable, ANewKindIsOneMoreEntry) {
   EXPECT_EQ(program.device_kind(0), "pstn");
 }
 
+// Each channel of a simulated line has its own pair of devices, named after the line; every
+// line's own devices come first, so they keep the numbers they have without channels.
+TEST(LineKindTable, EveryChannelOfASimulatedLineHasDevicesOfItsOwn) {
+  struct Case {
+    const char* name;
+    std::string file;
+    std::vector<std::string> outputs;  // the line devices' wave outputs, in number order
+    std::vector<telephony::DWORD> channels;
+  };
+  const Case kCases[] = {
+      {"OneChannelEach", "[[line]]\nname = \"A\"\n[[line]]\nname = \"B\"\n",
+       {"A Modem wave/out", "B Modem wave/out"}, {1, 1}},
+      {"ThreeChannels", "[[line]]\nname = \"A\"\nchannels = 3\n[[line]]\nname = \"B\"\n",
+       {"A Modem wave/out", "B Modem wave/out", "A #2 Modem wave/out", "A #3 Modem wave/out"},
+       {3, 1}},
+  };
+  std::vector<std::int32_t> first_outputs;
+  for (const Case& c : kCases) {
+    Folder folder(Variant{c.name, c.file, {}, {}});
+    AssemblyOptions options;
+    options.clock = ClockKind::Manual;
+    options.settings_file = fs::path();
+    ProgramAssembly program(folder.path, options, {});
+    EXPECT_TRUE(program.problems().empty()) << c.name << ": " << program.problems().front();
+    EXPECT_EQ(line_names(program), (std::vector<std::string>{"A", "B"})) << c.name;
+    EXPECT_EQ(line_wave_outputs(program), c.outputs) << c.name;
+    std::vector<std::int32_t> outputs;
+    for (std::size_t i = 0; i < c.channels.size(); ++i) {
+      const auto found = program.lines().provider_of(static_cast<telephony::DWORD>(i));
+      ASSERT_TRUE(found) << c.name;
+      const telephony::LineDeviceDescription& d = found->first->device(found->second);
+      EXPECT_EQ(d.channels, c.channels[i]) << c.name << " line " << i;
+      outputs.push_back(d.wave_out);
+    }
+    if (first_outputs.empty()) first_outputs = outputs;
+    EXPECT_EQ(outputs, first_outputs) << c.name;
+    // `orvexa lines` shows the count last on each line's row.
+    const CommandRun lines = orvexa(folder.path, {"lines"});
+    for (std::size_t i = 0; i < c.channels.size(); ++i) {
+      std::istringstream rows(lines.out);
+      std::string row;
+      while (std::getline(rows, row) && row.rfind(std::to_string(i) + "\t", 0) != 0) {
+      }
+      EXPECT_EQ(row.substr(row.rfind('\t') + 1), std::to_string(c.channels[i]))
+          << c.name << ": " << lines.out;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace orvexa::assembly
