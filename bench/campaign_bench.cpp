@@ -205,4 +205,59 @@ BENCHMARK(BM_CampaignPeakMemory)
     ->Unit(benchmark::kSecond)
     ->Iterations(1);
 
+// 10,000 members who answer and press 1, on one simulated line of 100 channels, over 1, 10 and
+// 100 of them: wall time, CPU per member, and the process's peak memory during the campaign.
+fs::path prepare_channels(int members) {
+  const fs::path folder = fs::temp_directory_path() /
+                          ("orvexa-bench-channels-" + std::to_string(::getpid()) + "-" + std::to_string(members));
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  std::ofstream(folder / "orvexa.toml") << "[[line]]\nname = \"Bench line\"\nchannels = 100\n"
+                                           "[[far_end]]\nnumber = \"100\"\noutcome = \"answer\"\n"
+                                           "keys = [{ key = \"1\", at = 3500 }]\n";
+  test_support::write_tone_wave(folder / "First.wav", 1.0);
+  test_support::write_tone_wave(folder / "Orginal.wav", 2.0);
+  data::ContactStore store(folder);
+  store.open();
+  auto group = store.create_group("Bench");
+  std::vector<data::Member> rows(static_cast<std::size_t>(members));
+  for (auto& row : rows) row.num = "100";
+  store.insert_rows(*group.group, rows);
+  return folder;
+}
+
+double cpu_seconds() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+void BM_ChannelsFast(benchmark::State& state) {
+  const int members = 10000;
+  const int channels = static_cast<int>(state.range(0));
+  const fs::path folder = prepare_channels(members);
+  NullBuffer null;
+  std::ostream sink(&null);
+  campaign::HeadlessOptions options = bench_group_options();
+  options.settings.channels = channels;
+  options.settings.pace = 0;
+  int code = 0;
+  double cpu = 0;
+  reset_peak_resident();
+  for (auto _ : state) {
+    remove_calls_db(folder);
+    host::RecordingShell shell;
+    const double cpu0 = cpu_seconds();
+    code = campaign::run_headless_campaign(folder, options, sink, sink, shell);
+    cpu += cpu_seconds() - cpu0;
+  }
+  if (code != 0) state.SkipWithError("the campaign did not end");
+  state.counters["channels"] = channels;
+  state.counters["cpu_per_member_us"] = 1e6 * cpu / members / static_cast<double>(state.iterations());
+  state.counters["peak_rss_MB"] = peak_resident_mb();
+  fs::remove_all(folder);
+}
+BENCHMARK(BM_ChannelsFast)->ArgName("channels")->Arg(1)->Arg(10)->Arg(100)->Unit(benchmark::kSecond)->Iterations(1);
+
 }  // namespace
