@@ -1,6 +1,8 @@
-// Simulated calls in a row on the manual clock, and the dispatch of notifications into events.
+// Simulated calls in a row and many at once on one line on the manual clock, and the dispatch of
+// notifications into events.
 //
 //   build-phone/bench/telephony_bench --benchmark_filter=SimulatedCalls
+//   build-phone/bench/telephony_bench --benchmark_filter=SimulatedChannels
 #include <benchmark/benchmark.h>
 
 #include <fstream>
@@ -51,6 +53,72 @@ void BM_SimulatedCallsInARow(benchmark::State& state) {
   state.counters["entries_left"] = static_cast<double>(leftovers);
 }
 BENCHMARK(BM_SimulatedCallsInARow)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// N calls at once on one simulated line of N channels, each far end speaking while a message
+// plays into its own call, for 10 s of the manual clock. What one call costs per simulated
+// second should not grow with N.
+void BM_SimulatedChannelsPlaying(benchmark::State& state) {
+  using namespace telephony;
+  const auto channels = static_cast<std::size_t>(state.range(0));
+  const std::string text = "[[line]]\nchannels = " + std::to_string(channels) +
+                           "\n[timing]\nringback = 0\n[default_far_end]\nrings = 0\ntone = 700\n";
+  const SimConfig config = parse_sim_config(text).config.value();
+  std::vector<std::uint8_t> sound(10 * 16000, 0x10);
+  double heard = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    TelephonyRig rig(config, true);
+    HLINEAPP app = 0;
+    HLINE line = 0;
+    DWORD devices = 0, version = kApiVersion20002;
+    std::size_t connected = 0;
+    auto callback = [&](DWORD, DWORD message, DWORD_PTR, DWORD_PTR p1, DWORD_PTR, DWORD_PTR) {
+      if (message == LINE_CALLSTATE && p1 == LINECALLSTATE_CONNECTED) ++connected;
+    };
+    rig.lines().lineInitializeExW(&app, callback, &devices, &version, nullptr);
+    rig.lines().lineOpen(app, 0, &line, kApiVersion20002, 0, 0, LINECALLPRIVILEGE_OWNER,
+                         LINEMEDIAMODE_AUTOMATEDVOICE, nullptr);
+    std::vector<HCALL> calls(channels);
+    for (HCALL& call : calls) rig.lines().lineMakeCall(line, &call, "300", 0, nullptr);
+    rig.loop().run_until([&] { return connected == channels; }, 1min);
+    std::vector<audio::HWAVEOUT> outputs(channels);
+    std::vector<audio::WAVEHDR> blocks(channels);
+    const audio::WAVEFORMATEX format = audio::pcm_format();
+    for (std::size_t i = 0; i < channels; ++i) {
+      const SimAudioDevices* own = rig.line_audio(0, rig.sim().slot_of(calls[i]).value_or(0));
+      const auto device = static_cast<std::uint32_t>(own->wave_out());
+      rig.audio().waveOutOpen(&outputs[i], device, &format, messaging::kNoWindow, 0,
+                              audio::CALLBACK_NULL);
+      blocks[i].lpData = reinterpret_cast<char*>(sound.data());
+      blocks[i].dwBufferLength = static_cast<audio::DWORD>(sound.size());
+      rig.audio().waveOutPrepareHeader(outputs[i], &blocks[i], sizeof blocks[i]);
+      rig.audio().waveOutWrite(outputs[i], &blocks[i], sizeof blocks[i]);
+    }
+    state.ResumeTiming();
+    rig.loop().run_for(10s);
+    state.PauseTiming();
+    heard = 0;
+    for (const auto& r : rig.sim().records()) heard += r.heard_seconds;
+    for (std::size_t i = 0; i < channels; ++i) {
+      rig.audio().waveOutReset(outputs[i]);
+      rig.audio().waveOutUnprepareHeader(outputs[i], &blocks[i], sizeof blocks[i]);
+      rig.audio().waveOutClose(outputs[i]);
+    }
+    state.ResumeTiming();
+  }
+  if (heard + 1e-6 < 10.0 * static_cast<double>(channels))
+    state.SkipWithError("a far end did not hear its whole message");
+  state.counters["heard_seconds"] = heard;
+  state.counters["per_call_second"] = benchmark::Counter(
+      10.0 * static_cast<double>(channels),
+      benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_SimulatedChannelsPlaying)
+    ->Arg(1)
+    ->Arg(10)
+    ->Arg(100)
+    ->Arg(500)
+    ->Unit(benchmark::kMillisecond);
 
 // Digits and call states delivered by the service's callback, each raised as an event.
 void BM_NotificationDispatch(benchmark::State& state) {
