@@ -118,6 +118,11 @@ void CampaignEngine::wake_idle_channels() {
   }
 }
 
+std::chrono::milliseconds CampaignEngine::wait_after_call(const Channel& ch) const {
+  if (!several() || !running_ || ch.flow->marks().retry_wanted()) return kBetweenCalls;
+  return kChannelTurnaround;
+}
+
 bool CampaignEngine::last_channel(const Channel& ch) const {
   for (const auto& c : channels_) {
     if (&c != &ch && !c.failed) return false;

@@ -33,7 +33,7 @@ void CampaignEngine::setup_channel(Channel& ch, std::size_t index) {
   ch.flow->on_disconnected([this, index] {
     Channel& c = channels_[index];
     close_attempt(c, c.line->call_cause());
-    window_.set_timer(c.timer, kBetweenCalls);
+    window_.set_timer(c.timer, wait_after_call(c));
   });
 }
 
@@ -234,7 +234,7 @@ void CampaignEngine::dial_refused(Channel& ch, int result) {
   }
   flow.record_failed_attempt();
   close_attempt(ch, std::move(cause));
-  if (!paused_) window_.set_timer(ch.timer, kBetweenCalls);
+  if (!paused_) window_.set_timer(ch.timer, wait_after_call(ch));
 }
 
 void CampaignEngine::show_group_progress() {

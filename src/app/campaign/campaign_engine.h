@@ -87,6 +87,9 @@ class CampaignEngine {
   static constexpr std::uintptr_t kTimer14 = 2;  // power-off
   static constexpr std::uintptr_t kChannelTimers = 100;  // + index: the other channels' steps
   static constexpr std::chrono::milliseconds kBetweenCalls{3000};
+  // Several channels: a channel that moves on to a new member only lets its line settle; the
+  // pace spaces the set-ups. A retry still waits kBetweenCalls.
+  static constexpr std::chrono::milliseconds kChannelTurnaround{200};
   static constexpr std::chrono::milliseconds kBeforePowerOff{3000};
 
   CampaignEngine(messaging::Loop& loop, CampaignDeps deps);
@@ -165,6 +168,7 @@ class CampaignEngine {
   void channel_idle(Channel& ch);
   void return_member(Channel& ch);
   void wake_idle_channels();
+  std::chrono::milliseconds wait_after_call(const Channel& ch) const;
   bool several() const { return channels_.size() > 1; }
   bool last_channel(const Channel& ch) const;
   bool open_channels(CampaignChoice choice, std::string& problem);
