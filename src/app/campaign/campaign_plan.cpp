@@ -82,8 +82,11 @@ void CampaignEngine::close_attempt(Channel& ch, CallCause cause) {
 }
 
 void CampaignEngine::pause_for_records() {
-  for (auto& ch : channels_) ch.attempt_open = false;
   if (paused_) return;  // the other channels' calls end after the first complaint
+  // Calls still up on other channels are hung up below; their ends are kept if the store can.
+  for (auto& ch : channels_) {
+    if (ch.attempt_open) ch.flow->facts().interrupted = true;
+  }
   paused_ = true;
   const std::string problem = recorder().problem();
   end_operation(false);

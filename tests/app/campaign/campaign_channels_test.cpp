@@ -182,6 +182,26 @@ TEST(CampaignChannels, StopHangsUpEveryChannelAndRecordsItsCall) {
   for (int ch = 1; ch <= 4; ++ch) EXPECT_FALSE(rig.channels.line(static_cast<std::size_t>(ch)).in_call) << ch;
 }
 
+TEST(CampaignChannels, AStoreThatFailsPausesOnceAndTheOtherCallsEndInterrupted) {
+  Rig rig;
+  rig.add_group("G", "g1", {{"100", ""}, {"101", ""}, {"102", ""}, {"103", ""}});
+  for (const char* n : {"100", "101", "102", "103"}) rig.line.scripts[n] = {{FarEnd::Answer, '1'}};
+  rig.settings.channels = 3;
+  rig.recorder.refuse_at = 5;  // the campaign and three starts; the first end fails
+  ASSERT_EQ(rig.engine.start({CampaignChoice::OneGroup, "", "G"}), StartResult::Started);
+  ASSERT_TRUE(rig.run_to_end());
+  rig.loop.run_until([] { return false; }, 10s);  // the hung-up calls end
+  EXPECT_TRUE(rig.engine.paused());
+  EXPECT_EQ(std::count_if(rig.dialogs.boxes.begin(), rig.dialogs.boxes.end(),
+                          [](const std::string& b) { return b.find("disk full") != std::string::npos; }),
+            1);
+  ASSERT_EQ(rig.recorder.ends.size(), 3u);
+  EXPECT_EQ(rig.recorder.ends[0].first.outcome, Outcome::HeardMain);
+  EXPECT_EQ(rig.recorder.ends[1].first.outcome, Outcome::Interrupted);
+  EXPECT_EQ(rig.recorder.ends[2].first.outcome, Outcome::Interrupted);
+  EXPECT_EQ(rig.recorder.starts.size(), 3u);  // nobody was called after the pause
+}
+
 TEST(CampaignChannels, RefusedBeyondWhatTheLinesCarry) {
   Rig rig;
   mixed_group(rig);
