@@ -20,6 +20,7 @@
 #include "app/campaign/campaign_texts.h"
 #include "app/campaign/device_choice.h"
 #include "app/data/solar_date.h"
+#include "app/main/channel_table.h"
 #include "app/main/data_pages.h"
 #include "app/main/member_dates_dialog.h"
 #include "app/main/report_page.h"
@@ -70,7 +71,8 @@ TForm1::TForm1(MainWindowDeps deps, const Pictures& pictures, QWidget* parent)
   engine_ = std::make_unique<campaign::CampaignEngine>(
       deps_.loop, campaign::CampaignDeps{deps_.line, deps_.voice, deps_.members, log_, *this,
                                          deps_.dialogs, deps_.shell, settings_, paths_,
-                                         deps_.records ? deps_.records->recorder() : nullptr});
+                                         deps_.records ? deps_.records->recorder() : nullptr,
+                                         deps_.channels ? &deps_.channels->source : nullptr});
   prep_ = std::make_unique<campaign::MessagePreparation>(deps_.voice, engine_->call_flow(), log_,
                                                          deps_.dialogs, paths_, deps_.program_folder);
   prep_->on_buttons_changed([this](campaign::MessageButtons b) { show_message_buttons(b); });
@@ -239,8 +241,23 @@ void TForm1::BitBtn6Click() {
     request.filter = campaign::DateFilterRequest{kind, Edit10->text().toStdString(),
                                                  Edit11->text().toStdString()};
   }
+  use_active_line();
   engine_->start(request);
+  refresh_channel_table();
   refresh_paths();
+}
+
+// The campaign's channels are drawn from the line the operator chose last (or none, when it
+// could not be opened: then only one channel is offered).
+void TForm1::use_active_line() {
+  if (!deps_.channels || !deps_.channels->use_devices) return;
+  const int active = deps_.line.active_device();
+  deps_.channels->use_devices(active >= 0 ? std::vector<int>{active} : std::vector<int>{});
+}
+
+void TForm1::refresh_channel_table() {
+  if (channel_table_->isHidden()) return;
+  channel_table_->show_status(engine_->channel_status());
 }
 
 void TForm1::RadioButton1Click() { CheckBox1->setChecked(false); }
@@ -339,6 +356,7 @@ messaging::LRESULT TForm1::on_timer(std::uintptr_t id) {
     case Timer8: Timer8Timer(); break;
     case Timer9: Timer9Timer(); break;
     case Timer10: Timer10Timer(); break;
+    case ChannelTimer: refresh_channel_table(); break;
     default: break;
   }
   return 0;
@@ -407,6 +425,15 @@ void TForm1::set_running(bool on) {
   PageControl1->setEnabled(!on);
   BitBtn7->setVisible(on);
   BitBtn6->setEnabled(!on);
+  // The channels are open by now; with one the page stays as it always was, with no timer.
+  const bool several = on && engine_->channel_status().size() > 1;
+  channel_table_->setVisible(several);
+  if (several) {
+    refresh_channel_table();
+    timers_->set_timer(ChannelTimer, kChannelRefresh);
+  } else {
+    timers_->kill_timer(ChannelTimer);
+  }
 }
 
 void TForm1::set_labels(const std::string& l1, const std::string& l2, const std::string& l3) {

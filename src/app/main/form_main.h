@@ -4,9 +4,11 @@
 #pragma once
 
 #include <QMainWindow>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "app/campaign/campaign_engine.h"
 #include "app/campaign/message_preparation.h"
@@ -29,6 +31,7 @@ class QWidget;
 
 namespace orvexa::app {
 
+class ChannelTable;
 class DataPages;
 struct DataPagesDeps;
 class PageDialogs;
@@ -40,6 +43,13 @@ class TForm7;
 class WindowRecords;
 
 inline constexpr const char* kMainCaption = "Orvexa  5.0";  // two blanks before the version
+
+// The lines a campaign draws its channels from beyond the window's own, and how the window names
+// them before each start: its active line, as the device window left it.
+struct WindowChannels {
+  campaign::ChannelSource& source;
+  std::function<void(std::vector<int> devices)> use_devices;
+};
 
 struct MainWindowDeps {
   messaging::Loop& loop;
@@ -53,6 +63,8 @@ struct MainWindowDeps {
   // calls.db and the questions about it; without them campaigns are not recorded.
   WindowRecords* records = nullptr;
   PageDialogs* questions = nullptr;
+  // None: every campaign runs on the window's line alone.
+  WindowChannels* channels = nullptr;
 };
 
 // The other eight windows, created after the main window in their fixed order.
@@ -70,7 +82,10 @@ struct SideWindows {
 class TForm1 final : public QMainWindow, public campaign::CampaignView {
  public:
   // Timer ids of the window's own timers (on the loop, so tests drive them by the clock).
-  enum TimerId : std::uintptr_t { Timer1 = 1, Timer4 = 4, Timer8 = 8, Timer9 = 9, Timer10 = 10 };
+  enum TimerId : std::uintptr_t { Timer1 = 1, Timer4 = 4, Timer8 = 8, Timer9 = 9, Timer10 = 10,
+                                  ChannelTimer = 20 };
+  // How often the channel table follows a campaign on several channels.
+  static constexpr std::chrono::milliseconds kChannelRefresh{500};
 
   // `pictures` outlives the window (ApplicationWindows owns both).
   TForm1(MainWindowDeps deps, const Pictures& pictures, QWidget* parent = nullptr);
@@ -115,6 +130,8 @@ class TForm1 final : public QMainWindow, public campaign::CampaignView {
   // Where the about text has got to, and the about memo's background value.
   int typed_count() const { return typed_; }
   int about_colour() const { return about_colour_; }
+  // Whether the channel table is being refreshed (only while a campaign runs on several channels).
+  bool follows_channels() const { return timers_->has_timer(ChannelTimer); }
 
   // CampaignView
   void show_activity(bool on) override;
@@ -155,6 +172,8 @@ class TForm1 final : public QMainWindow, public campaign::CampaignView {
   void Timer10Timer();
   void Timer8Timer();
   void Timer9Timer();
+  void use_active_line();
+  void refresh_channel_table();
   void refill_group_chooser();
   void refresh_paths();
   void message_action(const std::function<void()>& action);
@@ -195,6 +214,7 @@ class TForm1 final : public QMainWindow, public campaign::CampaignView {
   QCheckBox* CheckBox1 = nullptr;
   QWidget* GroupBox5 = nullptr;
   QPlainTextEdit *Memo1 = nullptr, *Memo2 = nullptr, *Memo3 = nullptr;
+  ChannelTable* channel_table_ = nullptr;  // above Memo1, while a campaign runs on several channels
   QProgressBar* Gauge1 = nullptr;
   QPushButton *BitBtn6 = nullptr, *BitBtn7 = nullptr, *Button4 = nullptr;
   QPushButton* message_buttons_[6] = {};  // BitBtn9, 10, 11, 14, 13, 12

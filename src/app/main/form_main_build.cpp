@@ -17,6 +17,7 @@
 #include <QPainter>
 
 #include "app/campaign/campaign_texts.h"
+#include "app/main/channel_table.h"
 #include "app/main/form_main.h"
 #include "app/main/report_page.h"
 
@@ -291,7 +292,14 @@ QWidget* TForm1::build_operations_page() {
   Memo1->setReadOnly(true);
   read_right_to_left(Memo1);
   Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  grid->addWidget(Memo1, 3, 0, 1, 2);
+  // A hidden table takes no room: with one channel the log has the whole cell, as it always had.
+  channel_table_ = new ChannelTable(page);
+  channel_table_->setVisible(false);
+  auto* log_column = new QVBoxLayout;
+  log_column->setContentsMargins(0, 0, 0, 0);
+  log_column->addWidget(channel_table_);
+  log_column->addWidget(Memo1);
+  grid->addLayout(log_column, 3, 0, 1, 2);
   auto* log_tools = new QVBoxLayout;
   log_tools->addWidget(push("SpeedButton5", "بارگذاري", "بارگذاري فايل وضعيت ذخيره شده", page));
   log_tools->addWidget(push("SpeedButton4", "ذخيره", "ذخيره وضعيتها در فايل", page));

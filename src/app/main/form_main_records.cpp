@@ -40,7 +40,9 @@ void TForm1::offer_unfinished_campaign() {
   paths_.main = recorded.main.path;
   settings_ = campaign::settings_from_text(recorded.settings, settings_);
   refresh_paths();
+  use_active_line();
   engine_->resume({recorded.id, recorded.choice, records::plan_groups(std::move(unfinished->plan.members))});
+  refresh_channel_table();
 }
 
 }  // namespace orvexa::app

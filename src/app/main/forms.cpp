@@ -8,6 +8,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSlider>
+#include <QSpinBox>
 #include <QTextDocument>
 #include <QTextOption>
 #include <QVBoxLayout>
@@ -119,13 +120,22 @@ TForm6::TForm6(campaign::PreCallSettings& target, QWidget* parent)
   shutdown_ = new QCheckBox("پس از اتمام عمليات , رايانه خاموش گردد", this);
   shutdown_->setObjectName("CheckBox2");
   layout->addWidget(shutdown_, 3, 0, 1, 3);
+  // Ours: calls at once; one is the campaign as it always was.
+  layout->addWidget(label("LabelChannels", "تعداد تماس هم‌زمان", this), 4, 0);
+  channels_ = new QSpinBox(this);
+  channels_->setObjectName("SpinChannels");
+  channels_->setRange(1, campaign::PreCallSettings::kMaximumChannels);
+  channels_->setValue(1);
+  channels_->setFixedWidth(80);
+  layout->addWidget(channels_, 4, 1, Qt::AlignLeading);
   auto* back = button("Button1", "بازگشت", this);
-  layout->addWidget(back, 4, 1);
+  layout->addWidget(back, 5, 1);
   set_glyph(back, Glyph::Back);
   connect(back, &QPushButton::clicked, this, &QDialog::accept);
   connect(retry_, &QCheckBox::toggled, this, [this] { read_controls(); });
   connect(shutdown_, &QCheckBox::toggled, this, [this] { read_controls(); });
   connect(wait_, &QSlider::valueChanged, this, [this] { read_controls(); });
+  connect(channels_, &QSpinBox::valueChanged, this, [this] { read_controls(); });
   read_controls();
 }
 
@@ -133,6 +143,7 @@ void TForm6::read_controls() {
   settings_.retry_once = retry_->isChecked();
   settings_.waiting_length = wait_->value();
   settings_.shutdown = shutdown_->isChecked();
+  settings_.channels = channels_->value();
 }
 
 TForm8::TForm8(messaging::Loop& loop, const Pictures& pictures, QWidget* parent)

@@ -16,6 +16,7 @@ class QComboBox;
 class QPlainTextEdit;
 class QPushButton;
 class QSlider;
+class QSpinBox;
 
 namespace orvexa::app {
 
@@ -56,6 +57,7 @@ class TForm6 final : public FixedDialog {
   QCheckBox* retry_;
   QSlider* wait_;
   QCheckBox* shutdown_;
+  QSpinBox* channels_;
 };
 
 // Closes itself 1.5 s after it is shown, on the loop's clock.

@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdlib>
 
+#include "app/campaign/adapters/channel_lines.h"
 #include "app/campaign/adapters/contact_member_source.h"
 #include "app/campaign/adapters/phone_line.h"
 #include "app/campaign/adapters/voice_device.h"
@@ -55,6 +56,12 @@ int run_gui(int argc, char** argv, const std::filesystem::path& program_folder) 
   QtComponentMessageBox component_box;
   campaign::PhoneLine line(loop, rig.lines(), busy);
   campaign::VoiceDevice voice(loop, rig.audio(), busy, component_box, &rig.settings());
+  // A campaign's further channels, on the window's active line. Made before the windows, so they
+  // outlive the engine, which closes them as it goes.
+  campaign::ChannelLines channel_lines({loop, rig.lines(), rig.audio(), busy, component_box, &rig.settings()},
+                                       line, {});
+  WindowChannels window_channels{
+      channel_lines, [&channel_lines](std::vector<int> devices) { channel_lines.set_devices(std::move(devices)); }};
   QtFileChooser files;
   host::SystemShell shell;
 
@@ -63,7 +70,7 @@ int run_gui(int argc, char** argv, const std::filesystem::path& program_folder) 
   QtPageDialogs page_dialogs;
 
   ApplicationWindows windows(
-      {loop, line, voice, members, dialogs, files, shell, program_folder, &records, &page_dialogs});
+      {loop, line, voice, members, dialogs, files, shell, program_folder, &records, &page_dialogs, &window_channels});
   TForm1& form = windows.main();
   dialogs.set_parent(&form);
   page_dialogs.set_parent(&form);

@@ -1,6 +1,7 @@
 // The main window offscreen, on the manual clock, with fakes of the line, the voice device and
-// the member tables: controls by their design names, start-up, a campaign through the buttons,
-// the status log's files and the report at close.
+// the member tables: controls by their design names, start-up, a campaign through the buttons
+// (and the channel table of one on several channels), the status log's files and the report at
+// close.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -14,6 +15,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTreeWidget>
@@ -23,6 +25,7 @@
 #include "app/campaign/campaign_texts.h"
 #include "app/campaign/code_page_1256.h"
 #include "app/main/application_windows.h"
+#include "app/main/channel_table.h"
 #include "app/main/report_page.h"
 #include "app/records/store_recorder.h"
 
@@ -77,6 +80,10 @@ struct WindowRig {
   RecordingDialogs dialogs;
   ScriptedFiles files;
   host::RecordingShell shell;
+  // The channels beyond the window's line, and the line devices the window named for them.
+  FakeChannels channels{loop, scheduler, line};
+  std::vector<std::vector<int>> channel_devices;
+  WindowChannels window_channels{channels, [this](std::vector<int> d) { channel_devices.push_back(std::move(d)); }};
   std::unique_ptr<ApplicationWindows> windows;
 
   explicit WindowRig(int activate_result = 0, bool with_messages = true) {
@@ -90,7 +97,8 @@ struct WindowRig {
     }
     line.activate_result = activate_result;
     windows = std::make_unique<ApplicationWindows>(
-        MainWindowDeps{loop, line, voice, members, dialogs, files, shell, folder});
+        MainWindowDeps{loop, line, voice, members, dialogs, files, shell, folder, nullptr, nullptr,
+                       &window_channels});
     line.bind(form().engine().call_flow());
     voice.bind(form().engine().call_flow());
     voice.prep = &form().messages();
@@ -109,6 +117,28 @@ struct WindowRig {
     return w;
   }
   void click(const char* name) { find<QPushButton>(name)->click(); }
+  // A group campaign through the buttons, with `channels` calls at once set in TForm6.
+  void start_group(const std::string& name, std::vector<FakeMembers::Member> ms, int calls) {
+    members.group_rows.push_back({name, "g1"});
+    members.tables["g1"] = std::move(ms);
+    form().PageControl1Change();  // refills the group chooser
+    form().findChild<QDialog*>("Form6")->findChild<QSpinBox*>("SpinChannels")->setValue(calls);
+    find<QRadioButton>("RadioButton2")->setChecked(true);
+    find<QComboBox>("DBLookupComboBox1")->setCurrentText(QString::fromStdString(name));
+    click("BitBtn6");
+  }
+  // The channel table's rows, "channel|number|stage|seconds"; empty while it is hidden.
+  QStringList channel_rows() {
+    auto* table = find<ChannelTable>("ChannelTable");
+    QStringList rows;
+    if (table->isHidden()) return rows;
+    for (int r = 0; r < table->rowCount(); ++r) {
+      QStringList cells;
+      for (int c = 0; c < table->columnCount(); ++c) cells << table->item(r, c)->text();
+      rows << cells.join('|');
+    }
+    return rows;
+  }
   QStringList memo_lines() { return find<QPlainTextEdit>("Memo1")->toPlainText().split('\n'); }
 };
 
@@ -206,6 +236,65 @@ TEST(MainWindow, CampaignThroughTheButtonsLocksAndFreesTheWindow) {
   for (const auto& l : lines) expected << QString::fromStdString(l);
   EXPECT_EQ(rig.memo_lines(), expected);
   EXPECT_EQ(rig.voice.heard("0912", (rig.folder / "Orginal.wav").string()), 1);
+}
+
+TEST(MainWindow, ChannelTableFollowsACampaignOnThreeChannels) {
+  WindowRig rig;
+  rig.line.activate(2);  // as the device window leaves it
+  rig.form().pre_call_settings().pace = 5;  // set-ups 200 ms apart
+  for (const char* n : {"0911", "0912", "0913", "0914"}) rig.line.scripts[n] = {{FarEnd::Answer, '1'}};
+  EXPECT_TRUE(rig.channel_rows().isEmpty()) << "an idle window shows no table";
+  rig.start_group("G", {{"0911", ""}, {"0912", ""}, {"0913", ""}, {"0914", ""}}, 3);
+  EXPECT_EQ(rig.form().pre_call_settings().channels, 3);
+  EXPECT_EQ(rig.channel_devices, (std::vector<std::vector<int>>{{2}})) << "the channels use the active line";
+  ASSERT_EQ(rig.channels.opened.size(), 2u);
+  EXPECT_TRUE(rig.form().follows_channels());
+
+  // Each far end answers 2 s after its dial and presses 1 four seconds into the opening message.
+  const QString dialing = "در حال شماره‌گیری", opening = "پیام آغازین", main = "پیام اصلی", idle = "آزاد";
+  struct Moment {
+    const char* name;
+    std::chrono::milliseconds at;  // from the start
+    QStringList rows;
+  };
+  const Moment moments[] = {
+      {"dialling", 1000ms, {"1|0911|" + dialing + "|1", "2|0912|" + dialing + "|0", "3|0913|" + dialing + "|0"}},
+      {"answered", 3000ms, {"1|0911|" + opening + "|3", "2|0912|" + opening + "|2", "3|0913|" + opening + "|2"}},
+      {"key 1", 7000ms, {"1|0911|" + main + "|7", "2|0912|" + main + "|6", "3|0913|" + main + "|6"}},
+  };
+  auto elapsed = 0ms;
+  for (const auto& m : moments) {
+    rig.loop.run_for(m.at - elapsed);
+    elapsed = m.at;
+    EXPECT_EQ(rig.channel_rows(), m.rows) << m.name << "\n" << rig.channel_rows().join('\n').toStdString();
+  }
+  // The fourth member goes to the first channel free; the others run out of members.
+  auto row = [&](int r) { return rig.channel_rows().value(r).toStdString(); };
+  ASSERT_TRUE(rig.loop.run_until([&] { return row(0).find("0914") != std::string::npos; }, 1min));
+  EXPECT_EQ(row(0), ("1|0914|" + dialing + "|0").toStdString());
+  const QStringList others_idle{"2||" + idle + "|", "3||" + idle + "|"};
+  ASSERT_TRUE(rig.loop.run_until([&] { return rig.channel_rows().mid(1) == others_idle; }, 1min));
+  ASSERT_TRUE(rig.loop.run_until([&] { return !rig.form().engine().running(); }, 1h));
+  EXPECT_TRUE(rig.channel_rows().isEmpty()) << "the table goes with the campaign";
+  EXPECT_FALSE(rig.form().follows_channels());
+  EXPECT_EQ(rig.dialogs.boxes.back(), std::string(text::kEndOfOperation));
+}
+
+TEST(MainWindow, OneChannelCampaignShowsNoTable) {
+  WindowRig rig;
+  rig.line.scripts["0911"] = {{FarEnd::Answer, '1'}};
+  rig.start_group("G", {{"0911", ""}, {"0912", ""}}, 1);
+  ASSERT_TRUE(rig.form().engine().running());
+  bool table_seen = false, timer_seen = false;
+  while (rig.form().engine().running() && rig.loop.run_for(500ms)) {
+    table_seen = table_seen || !rig.channel_rows().isEmpty();
+    timer_seen = timer_seen || rig.form().follows_channels();
+  }
+  EXPECT_FALSE(table_seen);
+  EXPECT_FALSE(timer_seen);
+  EXPECT_TRUE(rig.channels.opened.empty());
+  // Every call on the window's own line, 0912 (no key) retried once, as always.
+  EXPECT_EQ(rig.line.dialled, (std::vector<std::string>{"0911", "0912", "0912"}));
 }
 
 TEST(MainWindow, ClosingWritesTheReportInCodePage1256) {
@@ -373,6 +462,12 @@ TEST(SideWindows, SettingsDefaultsAndTheSplashClosesByItself) {
   EXPECT_TRUE(settings->findChild<QCheckBox*>("CheckBox1")->isChecked());
   EXPECT_EQ(settings->findChild<QSlider*>("TrackBar1")->value(), 4);
   EXPECT_FALSE(settings->findChild<QCheckBox*>("CheckBox2")->isChecked());
+  auto* calls = settings->findChild<QSpinBox*>("SpinChannels");
+  ASSERT_NE(calls, nullptr);
+  EXPECT_EQ(calls->value(), 1);
+  EXPECT_EQ(calls->maximum(), campaign::PreCallSettings::kMaximumChannels);
+  calls->setValue(4);
+  EXPECT_EQ(rig.form().pre_call_settings().channels, 4);
   settings->findChild<QSlider*>("TrackBar1")->setValue(7);
   settings->findChild<QCheckBox*>("CheckBox1")->setChecked(false);
   EXPECT_EQ(rig.form().pre_call_settings().waiting_length, 7);
