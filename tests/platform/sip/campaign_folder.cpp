@@ -26,11 +26,11 @@ CampaignFolder::CampaignFolder(const std::string& name)
 
 CampaignFolder::~CampaignFolder() { fs::remove_all(path_); }
 
-void CampaignFolder::write_sip_line(const std::string& address) {
+void CampaignFolder::write_sip_line(const std::string& address, int channels) {
   const fs::path file = path_ / "orvexa.toml";
   std::ofstream(file) << "[[line]]\nkind = \"sip\"\nname = \"Office 201\"\nregistrar = \""
                       << address << "\"\nuser = \"201\"\npassword = \"secret\"\n"
-                      << "register = false\n";
+                      << "register = false\nchannels = " << channels << "\n";
   ::chmod(file.c_str(), 0600);  // a readable password file is refused
 }
 
@@ -89,6 +89,24 @@ CampaignFolder::Outcome CampaignFolder::run(campaign::HeadlessOptions options) c
   }
   r.err = err.str();
   return r;
+}
+
+std::vector<records::AttemptRow> CampaignFolder::attempts() const {
+  auto db = records::CallsDatabase::open(path_ / records::kCallsFile);
+  if (!db || db->campaigns().empty()) return {};
+  return db->attempts(db->campaigns().front().id);
+}
+
+int calls_at_once(const std::vector<records::AttemptRow>& attempts) {
+  std::vector<std::pair<std::int64_t, int>> edges;  // an end sorts before a dial at the same ms
+  for (const auto& a : attempts) {
+    edges.emplace_back(a.dialled_ms, 1);
+    edges.emplace_back(a.ended_ms.value_or(a.dialled_ms), -1);
+  }
+  std::sort(edges.begin(), edges.end());
+  int now = 0, most = 0;
+  for (const auto& [ms, step] : edges) most = std::max(most, now += step);
+  return most;
 }
 
 }  // namespace orvexa::sip::testing

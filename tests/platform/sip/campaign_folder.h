@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/cli/headless_runner.h"
+#include "app/records/calls_database.h"
 
 namespace orvexa::sip::testing {
 
@@ -16,8 +17,9 @@ class CampaignFolder {
   ~CampaignFolder();
   const std::filesystem::path& path() const { return path_; }
 
-  // register = false: calls go straight to `address` ("127.0.0.1:port").
-  void write_sip_line(const std::string& address);
+  // register = false: calls go straight to `address` ("127.0.0.1:port"); the line carries
+  // `channels` calls at once.
+  void write_sip_line(const std::string& address, int channels = 1);
   void write_messages(double opening_seconds, double main_seconds, double hertz = 1000);
   void add_group(const std::string& group, const std::vector<std::string>& numbers);
 
@@ -30,10 +32,15 @@ class CampaignFolder {
   };
   // The campaign on the real clock, as `orvexa run` does it.
   Outcome run(campaign::HeadlessOptions options) const;
+  // The attempts of the newest campaign in calls.db, in dial order; none without one.
+  std::vector<records::AttemptRow> attempts() const;
 
  private:
   std::filesystem::path path_;
 };
+
+// The most calls that were in progress at once, from each attempt's dial and end.
+int calls_at_once(const std::vector<records::AttemptRow>& attempts);
 
 // An 8 kHz 16-bit mono WAVE file of a sine tone.
 void write_sine_wave(const std::filesystem::path& file, double seconds, double hertz);
