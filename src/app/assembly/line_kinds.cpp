@@ -26,7 +26,7 @@ class SimLines final : public LineKind {
 class SipLines final : public LineKind {
  public:
   SipLines(const LineKindContext& context, std::vector<sip::SipLineConfig> lines)
-      : sip_(context.loop, context.audio, std::move(lines)) {}
+      : sip_(context.loop, context.audio, std::move(lines), options(context)) {}
   telephony::LineProvider& provider() override { return sip_; }
   std::string device_state(std::size_t device) const override {
     return sip::describe(sip_.registration(device));
@@ -36,6 +36,11 @@ class SipLines final : public LineKind {
   }
 
  private:
+  static sip::SipProvider::Options options(const LineKindContext& context) {
+    sip::SipProvider::Options o;
+    o.on_send_spacing = context.sip_send_spacing;
+    return o;
+  }
   sip::SipProvider sip_;
 };
 

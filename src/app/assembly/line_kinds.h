@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -31,11 +32,15 @@ class LineKind {
   virtual void settle(messaging::Loop&, std::size_t, messaging::Duration) {}
 };
 
+// Called on the SIP thread with the microseconds between two frames a call sent.
+using SendSpacingHook = std::function<void(std::int64_t)>;
+
 struct LineKindContext {
   messaging::Loop& loop;
   audio::AudioService& audio;
   const LineConfiguration& config;
   bool real_time;  // false with the manual clock
+  SendSpacingHook sip_send_spacing;  // for benchmarks; usually unset
 };
 
 struct MadeLines {

@@ -35,7 +35,7 @@ ProgramAssembly::ProgramAssembly(const std::filesystem::path& program_folder,
   audio_ = std::make_unique<audio::AudioService>(*loop_);
   add_sound_devices(options.sound);
   lines_ = std::make_unique<telephony::LineService>(*loop_);
-  add_lines(options.kinds, errors);
+  add_lines(options, errors);
 }
 
 // The service closes its lines at the providers before they and the audio go; the virtual devices
@@ -62,12 +62,13 @@ void ProgramAssembly::add_sound_devices(SoundDevices sound) {
   audio_->add_capture_device(microphone_);
 }
 
-void ProgramAssembly::add_lines(const std::vector<LineKindEntry>& kinds, const ErrorSink& errors) {
+void ProgramAssembly::add_lines(const AssemblyOptions& options, const ErrorSink& errors) {
+  const std::vector<LineKindEntry>& kinds = options.kinds;
   auto report = [&](const std::string& e) {
     problems_.push_back(e);
     if (errors) errors(e);
   };
-  const LineKindContext context{*loop_, *audio_, config_, manual_ == nullptr};
+  const LineKindContext context{*loop_, *audio_, config_, manual_ == nullptr, options.sip_send_spacing};
   if (!config_.file_error.empty()) {
     report(config_.file_error);
     config_refused_ = true;

@@ -42,6 +42,8 @@ struct AssemblyOptions {
   // Empty: the user's configuration folder; the store then lives in memory when unset there.
   std::optional<std::filesystem::path> settings_file;
   std::vector<LineKindEntry> kinds = standard_line_kinds();
+  // Benchmarks: handed to the sip lines' provider (its on_send_spacing); unset, nothing changes.
+  SendSpacingHook sip_send_spacing;
 };
 
 using ErrorSink = std::function<void(const std::string&)>;
@@ -83,7 +85,7 @@ class ProgramAssembly {
     std::unique_ptr<LineKind> lines;
   };
   void add_sound_devices(SoundDevices sound);
-  void add_lines(const std::vector<LineKindEntry>& kinds, const ErrorSink& errors);
+  void add_lines(const AssemblyOptions& options, const ErrorSink& errors);
   const MadeKind* kind_of(std::size_t device, std::size_t& own_index) const;
 
   LineConfiguration config_;

@@ -87,6 +87,7 @@ int run_headless_campaign(const std::filesystem::path& folder, const HeadlessOpt
                           std::ostream& out, std::ostream& err, host::Shell& shell) {
   assembly::AssemblyOptions assembly_options;
   assembly_options.clock = options.fast ? assembly::ClockKind::Manual : assembly::ClockKind::Steady;
+  assembly_options.sip_send_spacing = options.sip_send_spacing;
   assembly::ProgramAssembly rig(folder, std::move(assembly_options),
                                 [&err](const std::string& e) { err << e << '\n'; });
   if (rig.config_refused()) return 1;

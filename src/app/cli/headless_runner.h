@@ -6,7 +6,9 @@
 //   int code = run_headless_campaign(folder, o, std::cout, std::cerr);
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <iosfwd>
 #include <map>
 #include <optional>
@@ -35,6 +37,8 @@ struct HeadlessOptions {
   bool record = true;                   // keep the campaign in calls.db
   bool resume = false;                  // continue an unfinished campaign instead of starting one
   std::optional<std::int64_t> resume_id;  // which one; default the newest unfinished
+  // Benchmarks: the microseconds between two frames a sip call sent, on the SIP thread.
+  std::function<void(std::int64_t)> sip_send_spacing;
 };
 
 // 0 at the end of the operation, 1 when the start was refused, the set-up failed, the records
