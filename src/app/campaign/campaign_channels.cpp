@@ -152,6 +152,8 @@ std::vector<ChannelStatus> CampaignEngine::channel_status() const {
     ChannelStatus s{ch.number, ch.member ? ch.num : std::string(), ChannelStage::Idle, 0};
     if (ch.failed) {
       s.stage = ChannelStage::Failed;
+    } else if (ch.member && !ch.attempt_open) {
+      s.stage = ChannelStage::Between;
     } else if (ch.attempt_open) {
       s.seconds = std::chrono::duration<double>(now - ch.attempt.dialled).count();
       switch (ch.flow->stage()) {

@@ -52,7 +52,8 @@ class ChannelSource {
 };
 
 // What the operations page shows of a channel while a campaign runs on several.
-enum class ChannelStage { Idle, Dialing, Opening, WaitingForKey, Main, Failed };
+// Between: a member in hand, waiting for its retry or for its turn under the pace.
+enum class ChannelStage { Idle, Between, Dialing, Opening, WaitingForKey, Main, Failed };
 struct ChannelStatus {
   int channel = 1;
   std::string number;  // dialled; empty when idle

@@ -16,6 +16,7 @@ constexpr int kVisibleRows = 3;
 QString stage_text(ChannelStage stage) {
   switch (stage) {
     case ChannelStage::Idle: return QString::fromUtf8("آزاد");
+    case ChannelStage::Between: return QString::fromUtf8("بین دو تماس");
     case ChannelStage::Dialing: return QString::fromUtf8("در حال شماره‌گیری");
     case ChannelStage::Opening: return QString::fromUtf8("پیام آغازین");
     case ChannelStage::WaitingForKey: return QString::fromUtf8("در انتظار کلید");
@@ -58,7 +59,8 @@ void ChannelTable::show_status(const std::vector<campaign::ChannelStatus>& statu
   for (int row = 0; row < rowCount(); ++row) {
     const auto& s = status[static_cast<std::size_t>(row)];
     // An idle or failed channel has no call up, so no time to show.
-    const bool calling = s.stage != ChannelStage::Idle && s.stage != ChannelStage::Failed;
+    const bool calling = s.stage != ChannelStage::Idle && s.stage != ChannelStage::Between &&
+                         s.stage != ChannelStage::Failed;
     set_text(row, Column::Channel, QString::number(s.channel));
     set_text(row, Column::Number, QString::fromStdString(s.number));
     set_text(row, Column::Stage, stage_text(s.stage));
