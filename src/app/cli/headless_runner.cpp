@@ -1,5 +1,6 @@
 #include "app/cli/headless_runner.h"
 
+#include <algorithm>
 #include <ctime>
 #include <functional>
 #include <ostream>
@@ -74,6 +75,16 @@ std::optional<messaging::WallTime> parse_local_time(const std::string& text) {
   tm.tm_min = mi;
   tm.tm_isdst = -1;
   return std::chrono::system_clock::from_time_t(std::mktime(&tm));
+}
+
+std::string chosen_lines_problem(const std::vector<int>& lines, int line_count) {
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i] < 0 || lines[i] >= line_count)
+      return "there is no line " + std::to_string(lines[i]) + " (lines 0 to " + std::to_string(line_count - 1) + ")";
+    if (std::find(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(i), lines[i]) != lines.begin() + static_cast<std::ptrdiff_t>(i))
+      return "line " + std::to_string(lines[i]) + " is named twice";
+  }
+  return {};
 }
 
 std::string summary_line(const CallTally& t) {
@@ -158,6 +169,10 @@ int run_headless_campaign(const std::filesystem::path& folder, const HeadlessOpt
   if (line.activate(chosen.front()) != 0) {
     dialogs.message_box(text::kLineActivationBox);
     log.append(text::kLineActivationLog);
+  }
+  if (const std::string problem = chosen_lines_problem(options.lines, line.number_of_lines()); !problem.empty()) {
+    err << "--lines: " << problem << '\n';
+    return 1;
   }
   if (const int offered = channel_lines.offered(); settings.channels > offered) {
     err << "--channels " << settings.channels << ": the chosen lines carry " << offered << " calls at once\n";

@@ -53,6 +53,9 @@ std::string summary_line(const CallTally& tally);
 // "campaign 3: heard-main 2, busy 1": the recorded outcomes of the campaign's attempts.
 std::string outcome_line(std::int64_t campaign, const std::map<Outcome, int>& counts);
 
+// What is wrong with --lines: a line that does not exist or one named twice; empty when nothing.
+std::string chosen_lines_problem(const std::vector<int>& lines, int line_count);
+
 // Local "YYYY-MM-DD HH:MM"; nullopt when it is not a real date and time.
 std::optional<messaging::WallTime> parse_local_time(const std::string& text);
 

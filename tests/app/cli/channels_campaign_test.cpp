@@ -110,5 +110,16 @@ TEST(ChannelsCampaign, MoreChannelsThanTheLinesCarryAreRefused) {
   EXPECT_TRUE(r.attempts.empty());
 }
 
+TEST(ChannelsCampaign, ChosenLinesMustExistOnce) {
+  struct Case {
+    std::vector<int> lines;
+    std::string problem;
+  };
+  for (const auto& c : {Case{{0, 2}, ""}, Case{{}, ""}, Case{{0, 3}, "there is no line 3 (lines 0 to 2)"},
+                        Case{{1, 0, 1}, "line 1 is named twice"}}) {
+    EXPECT_EQ(chosen_lines_problem(c.lines, 3), c.problem);
+  }
+}
+
 }  // namespace
 }  // namespace orvexa::campaign
