@@ -6,6 +6,7 @@
 #pragma once
 
 #include <chrono>
+#include <compare>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,6 +29,8 @@ struct SolarDate {
   int compact() const { return year * 10000 + month * 100 + day; }
 
   friend bool operator==(const SolarDate&, const SolarDate&) = default;
+  // Year, then month, then day: calendar order, so dates can key sorted containers.
+  friend auto operator<=>(const SolarDate&, const SolarDate&) = default;
 };
 
 // Years the break table covers; conversions outside it give nullopt.
