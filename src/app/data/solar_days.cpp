@@ -3,6 +3,13 @@
 #include <chrono>
 
 namespace orvexa::data {
+namespace {
+
+// The covered years span day numbers of about -520,000 to 670,000; past this bound nothing is
+// looked up, so neither a sum nor the Gregorian conversion can overflow on the way.
+constexpr int kSpan = 2'000'000;
+
+}  // namespace
 
 bool is_valid_solar_date(const SolarDate& date) { return gregorian_from_solar(date).has_value(); }
 
@@ -13,6 +20,7 @@ std::optional<int> day_number(const SolarDate& date) {
 }
 
 std::optional<SolarDate> from_day_number(int number) {
+  if (number > kSpan || number < -kSpan) return std::nullopt;
   const std::chrono::sys_days day{std::chrono::days(number)};
   return solar_from_gregorian(std::chrono::year_month_day(day));
 }
@@ -20,9 +28,6 @@ std::optional<SolarDate> from_day_number(int number) {
 std::optional<SolarDate> add_days(const SolarDate& date, int days) {
   const auto number = day_number(date);
   if (!number) return std::nullopt;
-  // The covered years span about 1.2 million days; anything past them is out of range anyway,
-  // and the sum must not overflow on the way there.
-  constexpr int kSpan = 2'000'000;
   if (days > kSpan || days < -kSpan) return std::nullopt;
   return from_day_number(*number + days);
 }

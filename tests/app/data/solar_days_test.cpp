@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <set>
 
 namespace orvexa::data {
@@ -76,7 +77,8 @@ TEST(SolarDays, DayNumbersCountFromTheSysDaysEpoch) {
   EXPECT_EQ(from_day_number(0), (SolarDate{1348, 10, 11}));
   EXPECT_EQ(day_number({1404, 1, 1}),
             static_cast<int>(std::chrono::sys_days(ymd(2025, 3, 21)).time_since_epoch().count()));
-  EXPECT_FALSE(from_day_number(-2'000'000));
+  for (int far : {-2'000'000, 2'000'001, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()})
+    EXPECT_FALSE(from_day_number(far)) << far;
 }
 
 TEST(SolarDays, WeekdaysOfTheIranianWeek) {
