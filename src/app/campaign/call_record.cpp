@@ -24,6 +24,7 @@ constexpr OutcomeText kOutcomeTexts[] = {
     {Outcome::Unreachable, "unreachable", "در دسترس نبود"},
     {Outcome::Failed, "failed", "برقرار نشد"},
     {Outcome::Interrupted, "interrupted", "نیمه‌کاره ماند"},
+    {Outcome::SkippedDnc, "skipped-dnc", "در فهرست عدم تماس"},
 };
 
 constexpr std::pair<CampaignState, std::string_view> kStateTokens[] = {

@@ -32,12 +32,13 @@ enum class Outcome {
   Unreachable,  // bad address, no answer at all from the network, a lost registration
   Failed,       // the dial was refused, a line error, or a message could not be played
   Interrupted,  // the program stopped during the call
+  SkippedDnc,   // not called: the number is on the do-not-call list
 };
 
 inline constexpr std::array kAllOutcomes{
     Outcome::HeardMain, Outcome::MainCut, Outcome::Declined,    Outcome::NoKey,
     Outcome::HungUp,    Outcome::Busy,    Outcome::NoAnswer,    Outcome::Rejected,
-    Outcome::Unreachable, Outcome::Failed, Outcome::Interrupted};
+    Outcome::Unreachable, Outcome::Failed, Outcome::Interrupted, Outcome::SkippedDnc};
 
 std::string_view outcome_token(Outcome outcome);
 std::optional<Outcome> outcome_from_token(std::string_view token);

@@ -164,6 +164,7 @@ void CampaignEngine::dial_one_number() {
   d_.view.set_gauge(100, 100);
   marks.wait_count = 0;
   ch.member = 0;
+  if (skip_listed(ch, 0)) return;
   dial(ch, ch.num);
 }
 
@@ -323,6 +324,7 @@ void CampaignEngine::dial_member(Channel& ch, std::size_t index) {
   ch.member = index;
   const std::string& number = plan_member(index).number;
   if (!several()) d_.view.set_number(number);
+  if (skip_listed(ch, index)) return;
   dial(ch, number);
 }
 

@@ -73,6 +73,7 @@ struct CampaignDeps {
   const MessagePaths& paths;
   CampaignRecorder* recorder = nullptr;  // none: nothing is kept
   ChannelSource* channels = nullptr;     // none: one channel, the window's line
+  DoNotCall* dnc = nullptr;              // none: every number is called
 };
 
 // A recorded campaign to continue: its choice and its members with their progress.
@@ -154,6 +155,9 @@ class CampaignEngine {
   bool has_members_to_call() const;
   void dial_member(Channel& ch, std::size_t index);
   void dial(Channel& ch, const std::string& number);
+  // The member's number is on the do-not-call list: recorded as skipped, the channel moves on.
+  bool skip_listed(Channel& ch, std::size_t index);
+  void list_if_declined(const Channel& ch, const AttemptEnd& end, const CampaignMember& member);
   void place_call(Channel& ch);
   void dial_refused(Channel& ch, int result);
   bool begin_record(const CampaignRequest& request);

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "app/campaign/campaign_texts.h"
+#include "app/campaign/channel_texts.h"
 #include "app/campaign/record_texts.h"
 
 namespace orvexa::campaign {
@@ -78,7 +79,35 @@ void CampaignEngine::close_attempt(Channel& ch, CallCause cause) {
     if (member.progress == MemberProgress::Done) ++members_done_;
     if (several()) show_group_progress();
   }
+  list_if_declined(ch, end, member);
   if (!recorder().attempt_ended(end, member.progress)) pause_for_records();
+}
+
+void CampaignEngine::list_if_declined(const Channel& ch, const AttemptEnd& end, const CampaignMember& member) {
+  if (!d_.settings.key2_dnc || !d_.dnc || end.outcome != Outcome::Declined) return;
+  if (d_.dnc->add(member.number, "key 2")) log_call(ch, text::kAddedToDnc);
+}
+
+bool CampaignEngine::skip_listed(Channel& ch, std::size_t index) {
+  CampaignMember& member = plan_member(index);
+  if (!d_.dnc || !d_.dnc->listed(member.number)) return false;
+  log_call(ch, text::kSeparator);
+  std::string line(text::kCalleeNumber);
+  line += member.number;
+  log_call(ch, line);
+  log_call(ch, text::kSkippedDnc);
+  const auto now = window_.loop().clock().wall_now();
+  const AttemptStart start{index, ch.flow->marks().first_attempt ? 1 : 2, ch.line->active_device(), ch.number, now};
+  member.progress = MemberProgress::Done;
+  ++members_done_;
+  if (!recorder().attempt_started(start) ||
+      !recorder().attempt_ended({Outcome::SkippedDnc, std::nullopt, now, "", 0, 0, {}, ch.number}, member.progress)) {
+    pause_for_records();
+    return true;
+  }
+  // The next member comes from the loop, so a long run of listed numbers never deepens the stack.
+  window_.set_timer(ch.timer, messaging::kMinimumTimerInterval);
+  return true;
 }
 
 void CampaignEngine::pause_for_records() {

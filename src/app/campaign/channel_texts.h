@@ -1,4 +1,4 @@
-// Texts of ours about campaigns on several channels. Status log lines keep to letters that
+// Texts of ours about campaigns on several channels and the do-not-call list. Status log lines keep to letters that
 // code page 1256 carries.
 #pragma once
 
@@ -14,6 +14,11 @@ inline constexpr std::string_view kChannelStopped =
 inline std::string channels_offered(int offered) {
   return "خطوط انتخاب‌شده فقط " + std::to_string(offered) + " تماس هم‌زمان را می‌پذیرند.";
 }
+// Status log, in place of a call to a number on the do-not-call list.
+inline constexpr std::string_view kSkippedDnc = "شماره در فهرست عدم تماس است ؛ تماس گرفته نشد";
+// Status log, after key 2 put the number on the do-not-call list.
+inline constexpr std::string_view kAddedToDnc = "شماره به فهرست عدم تماس افزوده شد";
+
 // Message box when a line could not be opened for a channel.
 inline std::string channel_open_failed(int device, int channel, int error) {
   return "خط " + std::to_string(device) + " برای کانال " + std::to_string(channel) +

@@ -129,6 +129,15 @@ class MemberSource {
   virtual void clear_filter() = 0;
 };
 
+// The do-not-call list. Numbers are compared as the list normalises them.
+class DoNotCall {
+ public:
+  virtual ~DoNotCall() = default;
+  virtual bool listed(const std::string& number) = 0;
+  // False when the list could not take it (the store's problem); the campaign goes on.
+  virtual bool add(const std::string& number, std::string_view reason) = 0;
+};
+
 // The operator: modal boxes in the window, standard error headless, a record in tests.
 class OperatorDialogs {
  public:

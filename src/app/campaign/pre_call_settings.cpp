@@ -13,6 +13,7 @@ std::string settings_text(const PreCallSettings& s) {
     pace << s.pace;
     text += " channels=" + std::to_string(s.channels) + " pace=" + pace.str();
   }
+  if (s.key2_dnc) text += " key2_dnc=1";
   return text;
 }
 
@@ -39,6 +40,7 @@ PreCallSettings settings_from_text(const std::string& text, PreCallSettings sett
     if (key == "shutdown") settings.shutdown = value != 0;
     if (key == "channels" && value >= 1 && value <= PreCallSettings::kMaximumChannels) settings.channels = value;
     if (key == "pace" && real >= 0) settings.pace = real;
+    if (key == "key2_dnc") settings.key2_dnc = value != 0;
   }
   return settings;
 }

@@ -16,6 +16,7 @@ void register_call_command(CLI::App& app, CommandSet& commands);
 void register_phone_command(CLI::App& app, CommandSet& commands);
 void register_message_command(CLI::App& app, CommandSet& commands);
 void register_report_command(CLI::App& app, CommandSet& commands);
+void register_dnc_command(CLI::App& app, CommandSet& commands);
 
 void register_commands(CLI::App& app, CommandSet& commands) {
   register_sip_command(app, commands);
@@ -31,6 +32,7 @@ void register_commands(CLI::App& app, CommandSet& commands) {
   register_phone_command(app, commands);
   register_message_command(app, commands);
   register_report_command(app, commands);
+  register_dnc_command(app, commands);
 }
 
 }  // namespace orvexa::cli

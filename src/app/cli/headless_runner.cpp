@@ -145,7 +145,7 @@ int run_headless_campaign(const std::filesystem::path& folder, const HeadlessOpt
   MessagePaths paths;
   PreCallSettings settings = options.settings;
   CampaignEngine engine(rig.loop(), {line, voice_port, members, log, view, dialogs, shell, settings, paths,
-                                     records.recorder(), &channel_lines});
+                                     records.recorder(), &channel_lines, records.dnc()});
   MessagePreparation prep(voice_port, engine.call_flow(), log, dialogs, paths, folder);
   prep.fill_paths_from_folder();
   if (options.opening) paths.opening = *options.opening;

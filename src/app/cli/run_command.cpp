@@ -22,7 +22,7 @@ struct RunArguments {
   std::vector<int> lines;
   int channels = 1;
   double pace = 5;
-  bool fast = false, shutdown = false;
+  bool fast = false, shutdown = false, key2_dnc = false;
   std::string now, log;
   bool no_record = false;
   std::optional<std::string> resume;  // the campaign's id, or empty for the newest unfinished one
@@ -74,6 +74,7 @@ int run(const RunArguments& a, CliContext& context) {
   options.lines = a.lines;
   options.settings.channels = a.channels;
   options.settings.pace = a.pace;
+  options.settings.key2_dnc = a.key2_dnc;
   options.fast = a.fast;
   if (!a.now.empty()) options.now = a.now;
   if (!a.log.empty()) options.log_file = a.log;
@@ -124,6 +125,7 @@ void register_run_command(CLI::App& app, CommandSet& commands) {
       ->check(CLI::Range(1, campaign::PreCallSettings::kMaximumChannels));
   cmd->add_option("--pace", a->pace, "Call set-ups per second at most, over every channel (default 5; 0: no limit)")
       ->check(CLI::Range(0.0, 1000.0));
+  cmd->add_flag("--key2-dnc", a->key2_dnc, "Key 2 puts the number on the do-not-call list");
   cmd->add_flag("--fast", a->fast, "Run on a manual clock: the waits take no real time");
   cmd->add_option("--now", a->now, "With --fast: the clock's start, \"YYYY-MM-DD HH:MM\" local time");
   cmd->add_flag("--shutdown", a->shutdown, "Power the computer off when the operation ends");

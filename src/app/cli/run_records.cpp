@@ -18,6 +18,7 @@ bool RunRecords::open(const std::filesystem::path& folder, const HeadlessOptions
   db_ = std::move(opened.db);
   if (options.fast) db_->simulated_calls_only();
   recorder_ = std::make_unique<records::StoreRecorder>(*db_, clock);
+  dnc_ = std::make_unique<records::DncList>(*db_, clock);
   return true;
 }
 
@@ -56,7 +57,7 @@ bool RunRecords::report(const std::filesystem::path& log_file, std::ostream& out
   out << "report: orvexa report " << id << " (" << db_->file().string() << ")\n";
   int placed = 0, tried = 0;
   for (const auto& [outcome, count] : row->outcomes) {
-    if (outcome == Outcome::Interrupted) continue;
+    if (outcome == Outcome::Interrupted || outcome == Outcome::SkippedDnc) continue;
     tried += count;
     if (outcome != Outcome::Failed && outcome != Outcome::Unreachable) placed += count;
   }

@@ -10,6 +10,7 @@
 #include "app/campaign/campaign_engine.h"
 #include "app/cli/headless_runner.h"
 #include "app/records/calls_database.h"
+#include "app/records/dnc_list.h"
 #include "app/records/store_recorder.h"
 
 namespace orvexa::campaign {
@@ -20,6 +21,8 @@ class RunRecords {
   bool open(const std::filesystem::path& folder, const HeadlessOptions& options,
             const messaging::Clock& clock, std::ostream& err);
   CampaignRecorder* recorder() { return recorder_.get(); }
+  // The do-not-call list; none without calls.db (every number is then called).
+  DoNotCall* dnc() { return dnc_.get(); }
 
   // The campaign --resume continues, with its recorded messages and settings; nullopt (the
   // reason on `err`) when there is none.
@@ -33,6 +36,7 @@ class RunRecords {
  private:
   std::unique_ptr<records::CallsDatabase> db_;
   std::unique_ptr<records::StoreRecorder> recorder_;
+  std::unique_ptr<records::DncList> dnc_;
 };
 
 }  // namespace orvexa::campaign

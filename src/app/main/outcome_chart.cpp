@@ -33,6 +33,7 @@ QColor colour_of(Outcome outcome) {
     case Outcome::Unreachable: return {170, 90, 60};
     case Outcome::Failed: return {120, 120, 120};
     case Outcome::Interrupted: return {180, 180, 180};
+    case Outcome::SkippedDnc: return {90, 90, 90};
   }
   return Qt::black;
 }

@@ -2,7 +2,8 @@
 // members are numbered by their place in its plan; attempts are numbered within their campaign
 // and stored in that order, so one campaign's calls are one range of the table. An attempt
 // without an outcome is a call in progress (or one whose program died); a member's progress is
-// the one its latest ended attempt left, so ending a call is one row's update.
+// the one its latest ended attempt left, so ending a call is one row's update. The do-not-call
+// list holds numbers in the form the member import gives them.
 #pragma once
 
 namespace orvexa::records {
@@ -54,6 +55,11 @@ CREATE TABLE IF NOT EXISTS attempts (
   reason TEXT NOT NULL DEFAULT '',
   progress TEXT,
   PRIMARY KEY (campaign, id)
+) WITHOUT ROWID;
+CREATE TABLE IF NOT EXISTS dnc (
+  number TEXT PRIMARY KEY,
+  added_ms INTEGER NOT NULL,
+  reason TEXT NOT NULL DEFAULT ''
 ) WITHOUT ROWID;
 )sql";
 

@@ -12,7 +12,8 @@ bool retry_configurable(Outcome outcome) {
     case Outcome::HeardMain:
     case Outcome::MainCut:
     case Outcome::Declined:
-    case Outcome::Interrupted: return false;
+    case Outcome::Interrupted:
+    case Outcome::SkippedDnc: return false;
     default: return true;
   }
 }

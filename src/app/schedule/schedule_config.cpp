@@ -85,9 +85,9 @@ bool read_retry(Reader& r, const toml::table& table, RetryPolicy& policy) {
     const auto outcome = campaign::outcome_from_token(k.str());
     if (!outcome) return r.fail("retry", k.str(), "unknown outcome");
     if (!retry_configurable(*outcome))
-      return r.fail("retry", k.str(), *outcome == Outcome::Interrupted
-                                          ? "is always called again and is not counted"
-                                          : "is final: the member was reached");
+      return r.fail("retry", k.str(), *outcome == Outcome::Interrupted  ? "is always called again and is not counted"
+                                      : *outcome == Outcome::SkippedDnc ? "is never called: the number is on the do-not-call list"
+                                                                        : "is final: the member was reached");
     const toml::table* rule_table = v.as_table();
     if (!rule_table) return r.fail("retry", k.str(), "must be a table such as { more = 2, after = \"10m\" }");
     RetryRule rule;

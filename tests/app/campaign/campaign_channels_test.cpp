@@ -202,6 +202,52 @@ TEST(CampaignChannels, AStoreThatFailsPausesOnceAndTheOtherCallsEndInterrupted) 
   EXPECT_EQ(rig.recorder.starts.size(), 3u);  // nobody was called after the pause
 }
 
+// Key 2 lists the number when asked to; a listed number is recorded as skipped and never dialled,
+// on one channel or several, and the others are called as before.
+TEST(DoNotCall, KeyTwoListsTheNumberAndTheNextCampaignSkipsIt) {
+  for (const int channels : {1, 3}) {
+    SCOPED_TRACE(channels);
+    Rig rig;
+    rig.add_group("G", "g1", {{"100", ""}, {"101", ""}, {"102", ""}});
+    rig.line.scripts["100"] = {{FarEnd::Answer, '1'}};
+    rig.line.scripts["101"] = {{FarEnd::Answer, '2'}};
+    rig.line.scripts["102"] = {{FarEnd::Answer, '1'}};
+    rig.settings.channels = channels;
+    rig.settings.key2_dnc = true;
+    ASSERT_EQ(rig.engine.start({CampaignChoice::OneGroup, "", "G"}), StartResult::Started);
+    ASSERT_TRUE(rig.run_to_end());
+    EXPECT_EQ(rig.dnc.numbers, (std::set<std::string>{"101"}));
+
+    rig.ended = false;
+    rig.recorder = RecordingRecorder{};
+    rig.line.dialled.clear();
+    const std::size_t log_before = rig.log.lines().size();
+    ASSERT_EQ(rig.engine.start({CampaignChoice::OneGroup, "", "G"}), StartResult::Started);
+    ASSERT_TRUE(rig.run_to_end());
+    std::vector<std::string> dialled = rig.line.dialled;
+    for (auto& p : rig.channels.opened) dialled.insert(dialled.end(), p.line->dialled.begin(), p.line->dialled.end());
+    std::sort(dialled.begin(), dialled.end());
+    EXPECT_EQ(dialled, (std::vector<std::string>{"100", "102"}));
+    const auto skipped = std::find_if(rig.recorder.ends.begin(), rig.recorder.ends.end(),
+                                      [](const auto& e) { return e.first.outcome == Outcome::SkippedDnc; });
+    ASSERT_NE(skipped, rig.recorder.ends.end());
+    EXPECT_EQ(skipped->second, MemberProgress::Done);
+    const auto& lines = rig.log.lines();
+    EXPECT_EQ(std::count_if(lines.begin() + static_cast<std::ptrdiff_t>(log_before), lines.end(),
+                            [](const std::string& l) { return l.find(text::kSkippedDnc) != std::string::npos; }),
+              1);
+  }
+}
+
+TEST(DoNotCall, OffByDefaultKeyTwoListsNothing) {
+  Rig rig;
+  rig.add_group("G", "g1", {{"101", ""}});
+  rig.line.scripts["101"] = {{FarEnd::Answer, '2'}};
+  ASSERT_EQ(rig.engine.start({CampaignChoice::OneGroup, "", "G"}), StartResult::Started);
+  ASSERT_TRUE(rig.run_to_end());
+  EXPECT_TRUE(rig.dnc.numbers.empty());
+}
+
 TEST(CampaignChannels, RefusedBeyondWhatTheLinesCarry) {
   Rig rig;
   mixed_group(rig);

@@ -428,6 +428,14 @@ class FakeChannels final : public ChannelSource {
   FakeLine& first_;
 };
 
+// The do-not-call list as a set of numbers, compared as written.
+class FakeDnc final : public DoNotCall {
+ public:
+  std::set<std::string> numbers;
+  bool listed(const std::string& number) override { return numbers.count(number) > 0; }
+  bool add(const std::string& number, std::string_view) override { return numbers.insert(number).second; }
+};
+
 struct Rig {
   messaging::ManualClock clock;
   messaging::Loop loop{clock};
@@ -444,8 +452,9 @@ struct Rig {
   MessagePaths paths{"/p/First.wav", "/p/Orginal.wav"};
   RecordingRecorder recorder;
   FakeChannels channels{loop, scheduler, line};
+  FakeDnc dnc;
   CampaignEngine engine{loop, {line, voice, members, log, view, dialogs, shell, settings, paths, &recorder,
-                               &channels}};
+                               &channels, &dnc}};
   bool ended = false;
 
   Rig() {

@@ -35,8 +35,9 @@ struct RunResult {
   std::vector<records::AttemptRow> attempts;
 };
 
-RunResult run(const fs::path& folder, int channels) {
+RunResult run(const fs::path& folder, int channels, bool key2_dnc = false) {
   HeadlessOptions o;
+  o.settings.key2_dnc = key2_dnc;
   o.choice = CampaignChoice::OneGroup;
   o.group = "G";
   o.fast = true;
@@ -108,6 +109,26 @@ TEST(ChannelsCampaign, MoreChannelsThanTheLinesCarryAreRefused) {
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("--channels 8: the chosen lines carry 7 calls at once"), std::string::npos) << r.err;
   EXPECT_TRUE(r.attempts.empty());
+}
+
+// Through calls.db: 500 presses 2 in a campaign that lists such numbers; the next campaign, on
+// several channels, records it as skipped and calls the others.
+TEST(DoNotCallCampaign, KeyTwoInOneCampaignIsSkippedInTheNext) {
+  CampaignFolder f("orvexa-dnc-campaign");
+  prepare_channels(f.path);
+  const RunResult first = run(f.path, 1, true);
+  ASSERT_EQ(first.code, 0) << first.err;
+  EXPECT_EQ(outcomes_of(first).at("500"), std::vector<Outcome>{Outcome::Declined});
+  const RunResult second = run(f.path, 3);
+  ASSERT_EQ(second.code, 0) << second.err;
+  auto db = records::CallsDatabase::open(f.path / records::kCallsFile);
+  ASSERT_TRUE(db);
+  const auto latest = db->attempts(db->campaigns().front().id);
+  std::map<std::string, std::vector<Outcome>> outcomes;
+  for (const auto& a : latest) outcomes[a.number].push_back(*a.outcome);
+  EXPECT_EQ(outcomes.at("500"), std::vector<Outcome>{Outcome::SkippedDnc});
+  EXPECT_EQ(outcomes.size(), 9u);
+  EXPECT_NE(second.out.find("skipped-dnc 1"), std::string::npos) << second.out;
 }
 
 TEST(ChannelsCampaign, ChosenLinesMustExistOnce) {

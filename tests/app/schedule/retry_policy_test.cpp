@@ -59,7 +59,7 @@ TEST_F(RetryPolicyTest, FixedOutcomesCannotBeChanged) {
   RetryPolicy policy;
   for (Outcome o : campaign::kAllOutcomes) {
     const bool fixed = o == Outcome::HeardMain || o == Outcome::MainCut || o == Outcome::Declined ||
-                       o == Outcome::Interrupted;
+                       o == Outcome::Interrupted || o == Outcome::SkippedDnc;
     EXPECT_EQ(policy.set(o, {5, RetryWait::After, 1min}), !fixed) << campaign::outcome_token(o);
     EXPECT_EQ(policy.rule(o).more, fixed ? 0 : 5) << campaign::outcome_token(o);
   }
