@@ -14,11 +14,13 @@
 #include <vector>
 
 #include "app/data/solar_date.h"
+#include "app/data/solar_days.h"
 #include "platform/messaging/clock.h"
 
 namespace orvexa::schedule {
 
-enum class Weekday { Saturday, Sunday, Monday, Tuesday, Wednesday, Thursday, Friday };
+// The Iranian week, Saturday first, as the calendar names it.
+using Weekday = data::SolarWeekday;
 inline constexpr int kWeekdays = 7;
 
 // "saturday" .. "friday": the keys of orvexa.toml.
