@@ -54,6 +54,7 @@ void CampaignEngine::close_channels() {
   flow_.set_log_prefix("");
   extra_ports_.clear();
   returned_.clear();
+  announced_wait_.reset();
   next_setup_.reset();
 }
 

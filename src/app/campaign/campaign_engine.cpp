@@ -54,7 +54,9 @@ messaging::LRESULT CampaignEngine::window_proc(messaging::UINT message, messagin
   } else if (Channel* ch = channel_of_timer(id)) {
     if (ch->dial_waiting) {
       ch->dial_waiting = false;
-      if (running_) place_call(*ch);
+      // A window that opened is asked again (and then the pace); a turn under the pace dials.
+      if (running_ && ch->waiting_for_hours) dial(*ch, ch->num);
+      else if (running_) place_call(*ch);
     } else {
       next_step_decision(*ch);
     }
@@ -170,6 +172,7 @@ void CampaignEngine::dial_one_number() {
 
 void CampaignEngine::dial(Channel& ch, const std::string& number) {
   ch.num = number;
+  if (wait_for_hours(ch)) return;
   // The pace spaces the set-ups of all channels: each takes the next free slot. One channel's
   // three seconds between calls never meet it.
   if (several() && d_.settings.pace > 0) {
@@ -184,6 +187,28 @@ void CampaignEngine::dial(Channel& ch, const std::string& number) {
     }
   }
   place_call(ch);
+}
+
+bool CampaignEngine::wait_for_hours(Channel& ch) {
+  ch.waiting_for_hours = false;
+  if (!d_.settings.calling_hours || !d_.hours) return false;
+  const auto now = window_.loop().clock().wall_now();
+  const auto open = d_.hours->next_open(now);
+  if (open && *open <= now) return false;
+  if (!open) {
+    d_.log.append(text::kNeverOpen);
+    end_operation(true);
+    return true;
+  }
+  if (announced_wait_ != open) {
+    announced_wait_ = open;
+    std::string line(text::kWaitingForHours);
+    line += d_.hours->describe(*open);
+    d_.log.append(line);
+  }
+  ch.dial_waiting = ch.waiting_for_hours = true;
+  window_.set_timer(ch.timer, std::chrono::ceil<std::chrono::milliseconds>(*open - now));
+  return true;
 }
 
 void CampaignEngine::place_call(Channel& ch) {

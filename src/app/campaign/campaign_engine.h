@@ -51,6 +51,16 @@ class ChannelSource {
   virtual void close() = 0;
 };
 
+// When calls may start (calling hours and holidays).
+class CallingWindow {
+ public:
+  virtual ~CallingWindow() = default;
+  // `when` itself when a call may start then; else the next moment one may; nullopt: never.
+  virtual std::optional<messaging::WallTime> next_open(messaging::WallTime when) const = 0;
+  // "1405/09/22 09:00": a moment as the status log shows it.
+  virtual std::string describe(messaging::WallTime when) const = 0;
+};
+
 // What the operations page shows of a channel while a campaign runs on several.
 // Between: a member in hand, waiting for its retry or for its turn under the pace.
 enum class ChannelStage { Idle, Between, Dialing, Opening, WaitingForKey, Main, Failed };
@@ -74,6 +84,7 @@ struct CampaignDeps {
   CampaignRecorder* recorder = nullptr;  // none: nothing is kept
   ChannelSource* channels = nullptr;     // none: one channel, the window's line
   DoNotCall* dnc = nullptr;              // none: every number is called
+  const CallingWindow* hours = nullptr;  // asked only with the calling-hours setting
 };
 
 // A recorded campaign to continue: its choice and its members with their progress.
@@ -138,7 +149,8 @@ class CampaignEngine {
     std::string num;                    // the number in hand
     bool attempt_open = false;
     AttemptStart attempt;
-    bool dial_waiting = false;  // for its turn under the pace
+    bool dial_waiting = false;  // for its turn under the pace, or for the calling hours
+    bool waiting_for_hours = false;
     bool failed = false;        // its line failed: it takes no more members
   };
 
@@ -159,6 +171,8 @@ class CampaignEngine {
   bool skip_listed(Channel& ch, std::size_t index);
   void list_if_declined(const Channel& ch, const AttemptEnd& end, const CampaignMember& member);
   void place_call(Channel& ch);
+  // Outside the calling hours: the channel waits for the next window; false when it may call.
+  bool wait_for_hours(Channel& ch);
   void dial_refused(Channel& ch, int result);
   bool begin_record(const CampaignRequest& request);
   void close_attempt(Channel& ch, CallCause cause);
@@ -201,6 +215,7 @@ class CampaignEngine {
   std::vector<ChannelPorts> extra_ports_;
   std::deque<std::size_t> returned_;  // members a channel could not call, first in line
   std::optional<messaging::TimePoint> next_setup_;  // the pace's next free slot
+  std::optional<messaging::WallTime> announced_wait_;  // the window the log last said it waits for
   std::size_t members_done_ = 0, member_count_ = 0;
 
   bool running_ = false;  // the start button is disabled

@@ -19,6 +19,11 @@ inline constexpr std::string_view kSkippedDnc = "شماره در فهرست عد
 // Status log, after key 2 put the number on the do-not-call list.
 inline constexpr std::string_view kAddedToDnc = "شماره به فهرست عدم تماس افزوده شد";
 
+// Status log, when no call may start now; the Solar date and time of the next window follow.
+inline constexpr std::string_view kWaitingForHours = "خارج از ساعات تماس ؛ ادامه عمليات در ";
+// Status log, when the calling hours open on no day of the coming year.
+inline constexpr std::string_view kNeverOpen = "ساعات تماس در هيچ روزي از سال آينده باز نيست";
+
 // Message box when a line could not be opened for a channel.
 inline std::string channel_open_failed(int device, int channel, int error) {
   return "خط " + std::to_string(device) + " برای کانال " + std::to_string(channel) +

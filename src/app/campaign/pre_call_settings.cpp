@@ -14,6 +14,7 @@ std::string settings_text(const PreCallSettings& s) {
     text += " channels=" + std::to_string(s.channels) + " pace=" + pace.str();
   }
   if (s.key2_dnc) text += " key2_dnc=1";
+  if (s.calling_hours) text += " calling_hours=1";
   return text;
 }
 
@@ -41,6 +42,7 @@ PreCallSettings settings_from_text(const std::string& text, PreCallSettings sett
     if (key == "channels" && value >= 1 && value <= PreCallSettings::kMaximumChannels) settings.channels = value;
     if (key == "pace" && real >= 0) settings.pace = real;
     if (key == "key2_dnc") settings.key2_dnc = value != 0;
+    if (key == "calling_hours") settings.calling_hours = value != 0;
   }
   return settings;
 }

@@ -13,6 +13,7 @@ struct PreCallSettings {
   int channels = 1;         // calls at once; one is the campaign as it always was
   double pace = 5;          // call set-ups per second at most, over every channel; 0: no limit
   bool key2_dnc = false;    // key 2 puts the number on the do-not-call list
+  bool calling_hours = false;  // calls start only within the calling hours, never on holidays
 
   static constexpr int kMinimumWait = 1;
   static constexpr int kMaximumWait = 7;
@@ -20,7 +21,7 @@ struct PreCallSettings {
 };
 
 // "retry_once=1 waiting_length=4 shutdown=0", with " channels=N pace=P" when there are several
-// and " key2_dnc=1" when key 2 lists the number.
+// and " key2_dnc=1", " calling_hours=1" when they are on.
 std::string settings_text(const PreCallSettings& settings);
 // A recorded campaign's settings text back into settings, so a
 // continued campaign runs as it was started; unknown words and bad values are left alone.

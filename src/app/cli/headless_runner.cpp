@@ -16,6 +16,8 @@
 #include "app/assembly/program_assembly.h"
 #include "app/cli/run_records.h"
 #include "app/cli/stream_dialogs.h"
+#include "app/schedule/hours_window.h"
+#include "app/schedule/schedule_config.h"
 
 namespace orvexa::campaign {
 
@@ -144,8 +146,18 @@ int run_headless_campaign(const std::filesystem::path& folder, const HeadlessOpt
   cli::StreamDialogs dialogs(err);
   MessagePaths paths;
   PreCallSettings settings = options.settings;
+  std::optional<schedule::HoursWindow> hours;
+  if (options.settings.calling_hours) {
+    auto read = schedule::read_schedule_config(*rig.configuration().root);
+    if (!read.error.empty()) {
+      err << rig.configuration().file.string() << ": " << read.error << '\n';
+      return 1;
+    }
+    hours.emplace(std::move(read.config.hours), rig.clock().wall_now());
+  }
   CampaignEngine engine(rig.loop(), {line, voice_port, members, log, view, dialogs, shell, settings, paths,
-                                     records.recorder(), &channel_lines, records.dnc()});
+                                     records.recorder(), &channel_lines, records.dnc(),
+                                     hours ? &*hours : nullptr});
   MessagePreparation prep(voice_port, engine.call_flow(), log, dialogs, paths, folder);
   prep.fill_paths_from_folder();
   if (options.opening) paths.opening = *options.opening;

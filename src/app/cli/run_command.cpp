@@ -22,7 +22,7 @@ struct RunArguments {
   std::vector<int> lines;
   int channels = 1;
   double pace = 5;
-  bool fast = false, shutdown = false, key2_dnc = false;
+  bool fast = false, shutdown = false, key2_dnc = false, calling_hours = false;
   std::string now, log;
   bool no_record = false;
   std::optional<std::string> resume;  // the campaign's id, or empty for the newest unfinished one
@@ -75,6 +75,7 @@ int run(const RunArguments& a, CliContext& context) {
   options.settings.channels = a.channels;
   options.settings.pace = a.pace;
   options.settings.key2_dnc = a.key2_dnc;
+  options.settings.calling_hours = a.calling_hours;
   options.fast = a.fast;
   if (!a.now.empty()) options.now = a.now;
   if (!a.log.empty()) options.log_file = a.log;
@@ -125,6 +126,8 @@ void register_run_command(CLI::App& app, CommandSet& commands) {
       ->check(CLI::Range(1, campaign::PreCallSettings::kMaximumChannels));
   cmd->add_option("--pace", a->pace, "Call set-ups per second at most, over every channel (default 5; 0: no limit)")
       ->check(CLI::Range(0.0, 1000.0));
+  cmd->add_flag("--calling-hours", a->calling_hours,
+                "Start calls only within the calling hours of orvexa.toml, never on holidays");
   cmd->add_flag("--key2-dnc", a->key2_dnc, "Key 2 puts the number on the do-not-call list");
   cmd->add_flag("--fast", a->fast, "Run on a manual clock: the waits take no real time");
   cmd->add_option("--now", a->now, "With --fast: the clock's start, \"YYYY-MM-DD HH:MM\" local time");

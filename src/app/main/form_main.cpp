@@ -72,7 +72,8 @@ TForm1::TForm1(MainWindowDeps deps, const Pictures& pictures, QWidget* parent)
       deps_.loop, campaign::CampaignDeps{deps_.line, deps_.voice, deps_.members, log_, *this,
                                          deps_.dialogs, deps_.shell, settings_, paths_,
                                          deps_.records ? deps_.records->recorder() : nullptr,
-                                         deps_.channels ? &deps_.channels->source : nullptr});
+                                         deps_.channels ? &deps_.channels->source : nullptr,
+                                         deps_.records ? deps_.records->dnc() : nullptr});
   prep_ = std::make_unique<campaign::MessagePreparation>(deps_.voice, engine_->call_flow(), log_,
                                                          deps_.dialogs, paths_, deps_.program_folder);
   prep_->on_buttons_changed([this](campaign::MessageButtons b) { show_message_buttons(b); });

@@ -128,14 +128,19 @@ TForm6::TForm6(campaign::PreCallSettings& target, QWidget* parent)
   channels_->setValue(1);
   channels_->setFixedWidth(80);
   layout->addWidget(channels_, 4, 1, Qt::AlignLeading);
+  // Ours: key 2 also puts the number on the do-not-call list.
+  key2_dnc_ = new QCheckBox("کلید ۲ یعنی «دیگر با من تماس نگیرید»", this);
+  key2_dnc_->setObjectName("CheckKey2Dnc");
+  layout->addWidget(key2_dnc_, 5, 0, 1, 3);
   auto* back = button("Button1", "بازگشت", this);
-  layout->addWidget(back, 5, 1);
+  layout->addWidget(back, 6, 1);
   set_glyph(back, Glyph::Back);
   connect(back, &QPushButton::clicked, this, &QDialog::accept);
   connect(retry_, &QCheckBox::toggled, this, [this] { read_controls(); });
   connect(shutdown_, &QCheckBox::toggled, this, [this] { read_controls(); });
   connect(wait_, &QSlider::valueChanged, this, [this] { read_controls(); });
   connect(channels_, &QSpinBox::valueChanged, this, [this] { read_controls(); });
+  connect(key2_dnc_, &QCheckBox::toggled, this, [this] { read_controls(); });
   read_controls();
 }
 
@@ -144,6 +149,7 @@ void TForm6::read_controls() {
   settings_.waiting_length = wait_->value();
   settings_.shutdown = shutdown_->isChecked();
   settings_.channels = channels_->value();
+  settings_.key2_dnc = key2_dnc_->isChecked();
 }
 
 TForm8::TForm8(messaging::Loop& loop, const Pictures& pictures, QWidget* parent)

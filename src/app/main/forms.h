@@ -58,6 +58,7 @@ class TForm6 final : public FixedDialog {
   QSlider* wait_;
   QCheckBox* shutdown_;
   QSpinBox* channels_;
+  QCheckBox* key2_dnc_;
 };
 
 // Closes itself 1.5 s after it is shown, on the loop's clock.

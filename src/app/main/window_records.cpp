@@ -31,10 +31,14 @@ WindowRecords::WindowRecords(const std::filesystem::path& program_folder, const 
   }
   db_ = std::move(opened.db);
   recorder_ = std::make_unique<records::StoreRecorder>(*db_, clock);
+  dnc_ = std::make_unique<records::DncList>(*db_, clock);
 }
 
 // The recorder writes through the database: it goes first.
-WindowRecords::~WindowRecords() { recorder_.reset(); }
+WindowRecords::~WindowRecords() {
+  dnc_.reset();
+  recorder_.reset();
+}
 
 std::string WindowRecords::run_unrecorded_question() const {
   return refusal_ + "\n\nکارزارها بدون ثبت تماس‌ها انجام شوند؟";

@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "app/records/calls_database.h"
+#include "app/records/dnc_list.h"
 #include "app/records/store_recorder.h"
 #include "platform/messaging/clock.h"
 
@@ -32,9 +33,11 @@ class WindowRecords {
   WindowRecords(const WindowRecords&) = delete;
   WindowRecords& operator=(const WindowRecords&) = delete;
 
-  // Both null when calls.db could not be opened (refusal() then says why).
+  // Null when calls.db could not be opened (refusal() then says why).
   records::CallsDatabase* db() { return db_.get(); }
   records::StoreRecorder* recorder() { return recorder_.get(); }
+  // The do-not-call list campaigns pass over; null with calls.db.
+  records::DncList* dnc() { return dnc_.get(); }
 
   // Empty when calls.db is open; else the Persian error naming the file, and the question
   // whether to run campaigns without recording them.
@@ -52,6 +55,7 @@ class WindowRecords {
  private:
   std::unique_ptr<records::CallsDatabase> db_;
   std::unique_ptr<records::StoreRecorder> recorder_;
+  std::unique_ptr<records::DncList> dnc_;
   std::string refusal_;
 };
 

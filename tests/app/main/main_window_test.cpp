@@ -468,6 +468,12 @@ TEST(SideWindows, SettingsDefaultsAndTheSplashClosesByItself) {
   EXPECT_EQ(calls->maximum(), campaign::PreCallSettings::kMaximumChannels);
   calls->setValue(4);
   EXPECT_EQ(rig.form().pre_call_settings().channels, 4);
+  auto* key2 = settings->findChild<QCheckBox*>("CheckKey2Dnc");
+  ASSERT_NE(key2, nullptr);
+  EXPECT_FALSE(key2->isChecked());
+  EXPECT_FALSE(rig.form().pre_call_settings().key2_dnc);
+  key2->setChecked(true);
+  EXPECT_TRUE(rig.form().pre_call_settings().key2_dnc);
   settings->findChild<QSlider*>("TrackBar1")->setValue(7);
   settings->findChild<QCheckBox*>("CheckBox1")->setChecked(false);
   EXPECT_EQ(rig.form().pre_call_settings().waiting_length, 7);

@@ -1,8 +1,11 @@
-// Headless campaigns over several channels of one simulated line, through the real components
-// and calls.db: on 1, 2 and 7 channels each member reaches the outcome a one-channel run gives,
-// exactly once, never in two calls at once, with its retries; too many channels are refused.
+// Headless campaigns with their newer options, through the real components and calls.db: on 1,
+// 2 and 7 channels of one simulated line each member reaches the outcome a one-channel run gives,
+// exactly once, never in two calls at once, with its retries (too many channels are refused);
+// the do-not-call list across two campaigns; calls that start only within the calling hours.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <map>
 #include <set>
@@ -10,6 +13,7 @@
 
 #include "app/cli/headless_runner.h"
 #include "app/records/calls_database.h"
+#include "app/schedule/calling_hours.h"
 #include "platform/host/host_services.h"
 #include "simulated_campaign.h"
 
@@ -35,13 +39,15 @@ struct RunResult {
   std::vector<records::AttemptRow> attempts;
 };
 
-RunResult run(const fs::path& folder, int channels, bool key2_dnc = false) {
+RunResult run(const fs::path& folder, int channels, bool key2_dnc = false,
+              std::optional<std::string> now = std::nullopt) {
   HeadlessOptions o;
   o.settings.key2_dnc = key2_dnc;
+  o.settings.calling_hours = now.has_value();
   o.choice = CampaignChoice::OneGroup;
   o.group = "G";
   o.fast = true;
-  o.now = "2026-12-09 10:30";
+  o.now = now.value_or("2026-12-09 10:30");
   o.settings.channels = channels;
   std::ostringstream out, err;
   host::RecordingShell shell;
@@ -129,6 +135,56 @@ TEST(DoNotCallCampaign, KeyTwoInOneCampaignIsSkippedInTheNext) {
   EXPECT_EQ(outcomes.at("500"), std::vector<Outcome>{Outcome::SkippedDnc});
   EXPECT_EQ(outcomes.size(), 9u);
   EXPECT_NE(second.out.find("skipped-dnc 1"), std::string::npos) << second.out;
+}
+
+// Iran's zone without daylight saving, so the hours do not depend on the machine.
+class CallingHoursCampaign : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* tz = std::getenv("TZ");
+    saved_ = tz ? std::optional<std::string>(tz) : std::nullopt;
+    ::setenv("TZ", "<+0330>-3:30", 1);
+    ::tzset();
+  }
+  void TearDown() override {
+    if (saved_) ::setenv("TZ", saved_->c_str(), 1);
+    else ::unsetenv("TZ");
+    ::tzset();
+  }
+
+ private:
+  std::optional<std::string> saved_;
+};
+
+// Wednesday 2026-12-09 12:59 and Thursday 2026-12-10 11:59: the calls that do not fit before the
+// window closes wait for Wednesday 16:00, and for Saturday 09:00 (never Thursday afternoon or
+// Friday); none starts outside the office hours.
+TEST_F(CallingHoursCampaign, NoCallStartsOutsideTheHours) {
+  struct Case {
+    const char* now;
+    const char* first_after_wait;
+  };
+  for (const Case c : {Case{"2026-12-09 12:59", "2026-12-09 16:00"}, Case{"2026-12-10 11:59", "2026-12-12 09:00"}}) {
+    SCOPED_TRACE(c.now);
+    CampaignFolder f("orvexa-hours");
+    prepare_channels(f.path);
+    const RunResult r = run(f.path, 1, false, std::string(c.now));
+    ASSERT_EQ(r.code, 0) << r.err;
+    const auto hours = schedule::CallingHours::office_defaults();
+    const auto resumed = *parse_local_time(c.first_after_wait);
+    const auto ms = [](messaging::WallTime t) {
+      return std::chrono::duration_cast<std::chrono::milliseconds>(t.time_since_epoch()).count();
+    };
+    bool waited = false;
+    for (const auto& a : r.attempts) {
+      const messaging::WallTime at{std::chrono::milliseconds(a.dialled_ms)};
+      EXPECT_TRUE(hours.open_at(at)) << a.number << " at " << a.dialled_ms;
+      waited = waited || a.dialled_ms == ms(resumed);
+    }
+    EXPECT_TRUE(waited) << "no call at " << c.first_after_wait;
+    EXPECT_EQ(r.attempts.size(), 11u);
+    EXPECT_NE(r.out.find("خارج از ساعات تماس"), std::string::npos);
+  }
 }
 
 TEST(ChannelsCampaign, ChosenLinesMustExistOnce) {
