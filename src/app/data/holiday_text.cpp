@@ -109,6 +109,13 @@ HolidayText parse_holiday_text(std::string_view text) {
   return out;
 }
 
+DateReading read_holiday_date(std::string_view text) {
+  const auto date = read_date(ascii_digits(trimmed(text)));
+  if (!date) return {std::nullopt, "not a date: " + std::string(text) + " (write YYYY/MM/DD)"};
+  if (std::string problem = date_problem(*date); !problem.empty()) return {std::nullopt, problem};
+  return {date, {}};
+}
+
 std::string holiday_text(const std::vector<HolidayAddition>& holidays) {
   std::string text;
   for (const HolidayAddition& h : holidays) text += h.date.text() + " " + h.name + "\n";

@@ -7,6 +7,7 @@
 //   changes.added = read.holidays;
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +22,14 @@ struct HolidayText {
 };
 
 HolidayText parse_holiday_text(std::string_view text);
+
+// One date as the operator types it, "YYYY/MM/DD" in any of those digits; without a date,
+// `problem` says what is wrong ("1404/12/30 does not exist (1404 is not a leap year)").
+struct DateReading {
+  std::optional<SolarDate> date;
+  std::string problem;
+};
+DateReading read_holiday_date(std::string_view text);
 
 // The form parse_holiday_text reads, ASCII digits, one line per holiday.
 std::string holiday_text(const std::vector<HolidayAddition>& holidays);

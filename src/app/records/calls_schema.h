@@ -61,6 +61,16 @@ CREATE TABLE IF NOT EXISTS dnc (
   added_ms INTEGER NOT NULL,
   reason TEXT NOT NULL DEFAULT ''
 ) WITHOUT ROWID;
+-- The operator's changes to the official holidays in the order made: kind add, remove or move;
+-- Solar dates as YYYY/MM/DD.
+CREATE TABLE IF NOT EXISTS holiday_changes (
+  id INTEGER PRIMARY KEY,
+  kind TEXT NOT NULL,
+  date TEXT NOT NULL,
+  to_date TEXT NOT NULL DEFAULT '',
+  name TEXT NOT NULL DEFAULT '',
+  added_ms INTEGER NOT NULL
+);
 )sql";
 
 }  // namespace orvexa::records
