@@ -153,7 +153,7 @@ int run_headless_campaign(const std::filesystem::path& folder, const HeadlessOpt
       err << rig.configuration().file.string() << ": " << read.error << '\n';
       return 1;
     }
-    hours.emplace(std::move(read.config.hours), rig.clock().wall_now());
+    hours.emplace(std::move(read.config.hours), rig.clock().wall_now(), records.holiday_changes());
   }
   CampaignEngine engine(rig.loop(), {line, voice_port, members, log, view, dialogs, shell, settings, paths,
                                      records.recorder(), &channel_lines, records.dnc(),

@@ -2,6 +2,8 @@
 
 #include <ostream>
 
+#include "app/records/holiday_store.h"
+
 namespace orvexa::campaign {
 
 bool RunRecords::open(const std::filesystem::path& folder, const HeadlessOptions& options,
@@ -20,6 +22,12 @@ bool RunRecords::open(const std::filesystem::path& folder, const HeadlessOptions
   recorder_ = std::make_unique<records::StoreRecorder>(*db_, clock);
   dnc_ = std::make_unique<records::DncList>(*db_, clock);
   return true;
+}
+
+data::HolidayChanges RunRecords::holiday_changes() {
+  if (!db_) return {};
+  messaging::SteadyClock clock;  // stamps the changes a store writes; reading them needs none
+  return records::HolidayStore(*db_, clock).changes();
 }
 
 std::optional<ResumeRequest> RunRecords::resume(const HeadlessOptions& options, MessagePaths& paths,

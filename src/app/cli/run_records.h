@@ -10,6 +10,7 @@
 #include "app/campaign/campaign_engine.h"
 #include "app/cli/headless_runner.h"
 #include "app/records/calls_database.h"
+#include "app/data/holidays.h"
 #include "app/records/dnc_list.h"
 #include "app/records/store_recorder.h"
 
@@ -23,6 +24,8 @@ class RunRecords {
   CampaignRecorder* recorder() { return recorder_.get(); }
   // The do-not-call list; none without calls.db (every number is then called).
   DoNotCall* dnc() { return dnc_.get(); }
+  // The operator's holiday changes; none without calls.db (the shipped holidays alone).
+  data::HolidayChanges holiday_changes();
 
   // The campaign --resume continues, with its recorded messages and settings; nullopt (the
   // reason on `err`) when there is none.

@@ -11,8 +11,8 @@ int solar_year_of(messaging::WallTime when) { return data::solar_on(when).year; 
 std::string two(int v) { return (v < 10 ? "0" : "") + std::to_string(v); }
 }  // namespace
 
-HoursWindow::HoursWindow(CallingHours hours, messaging::WallTime now)
-    : holidays_(solar_year_of(now) - 1, solar_year_of(now) + 2), hours_(std::move(hours)) {
+HoursWindow::HoursWindow(CallingHours hours, messaging::WallTime now, const data::HolidayChanges& changes)
+    : holidays_(solar_year_of(now) - 1, solar_year_of(now) + 2, changes), hours_(std::move(hours)) {
   hours_.set_holidays([this](const data::SolarDate& d) { return holidays_.is_holiday(d); });
 }
 
