@@ -17,6 +17,7 @@ void register_phone_command(CLI::App& app, CommandSet& commands);
 void register_message_command(CLI::App& app, CommandSet& commands);
 void register_report_command(CLI::App& app, CommandSet& commands);
 void register_dnc_command(CLI::App& app, CommandSet& commands);
+void register_schedule_command(CLI::App& app, CommandSet& commands);
 void register_holidays_command(CLI::App& app, CommandSet& commands);
 
 void register_commands(CLI::App& app, CommandSet& commands) {
@@ -34,6 +35,7 @@ void register_commands(CLI::App& app, CommandSet& commands) {
   register_message_command(app, commands);
   register_report_command(app, commands);
   register_dnc_command(app, commands);
+  register_schedule_command(app, commands);
   register_holidays_command(app, commands);
 }
 

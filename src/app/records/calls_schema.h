@@ -71,6 +71,22 @@ CREATE TABLE IF NOT EXISTS holiday_changes (
   name TEXT NOT NULL DEFAULT '',
   added_ms INTEGER NOT NULL
 );
+-- Daily reminders: a NULL group_name is every group; at_minute is the local time of day;
+-- last_run_day is the Solar day (YYYYMMDD) of the latest run, marked before its calls start.
+CREATE TABLE IF NOT EXISTS schedules (
+  id INTEGER PRIMARY KEY,
+  group_name TEXT,
+  kind TEXT NOT NULL,
+  ahead INTEGER NOT NULL,
+  at_minute INTEGER NOT NULL,
+  opening_path TEXT,
+  main_path TEXT,
+  channels INTEGER NOT NULL DEFAULT 1,
+  calling_hours INTEGER NOT NULL DEFAULT 1,
+  enabled INTEGER NOT NULL DEFAULT 1,
+  last_run_day INTEGER,
+  last_campaign INTEGER
+);
 )sql";
 
 }  // namespace orvexa::records
