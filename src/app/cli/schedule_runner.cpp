@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <ostream>
-#include <sstream>
 
 #include "app/cli/headless_runner.h"
 #include "app/records/schedule_table.h"
@@ -67,8 +66,8 @@ int HeadlessReminders::run(const schedule::DailySchedule& s, const campaign::Dat
   }
   const auto before = records::newest_campaign_of(*db.db, ::getpid());
   // The status log is kept in "Last Report.txt" and calls.db; the pass prints one line.
-  std::ostringstream log;
-  const int code = campaign::run_headless_campaign(folder_, o, log, err_, shell_);
+  std::ostream discard(nullptr);
+  const int code = campaign::run_headless_campaign(folder_, o, discard, err_, shell_);
   if (const auto after = records::newest_campaign_of(*db.db, ::getpid()); after && after != before)
     recorded(*after);
   return code;
