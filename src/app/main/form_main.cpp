@@ -23,6 +23,8 @@
 #include "app/main/channel_table.h"
 #include "app/main/data_pages.h"
 #include "app/main/member_dates_dialog.h"
+#include "app/main/holidays_page.h"
+#include "app/main/page_dialogs.h"
 #include "app/main/report_page.h"
 #include "app/main/side_windows.h"
 #include "app/main/window_records.h"
@@ -316,6 +318,7 @@ void TForm1::TreeView1Click() {
     case 23: select("TabSheet6"); break;
     case 10: select("TabSheet8"); break;
     case 28: select("TabSheet9"); break;
+    case 29: select("TabSheet10"); break;
     case 22: open_web_page({}); break;
     default: break;
   }
@@ -337,6 +340,7 @@ void TForm1::PageControl1Change() {
   // The report reads calls.db afresh each time it is entered, and lets it go when left.
   if (PageControl1->currentWidget() == findChild<QWidget*>("TabSheet9")) report_->refresh();
   else report_->release();
+  if (PageControl1->currentWidget() == findChild<QWidget*>("TabSheet10")) holidays_->refresh();
   if (PageControl1->currentWidget() == findChild<QWidget*>("TabSheet8")) {
     typed_ = 0;
     Memo2->clear();

@@ -36,6 +36,8 @@ class DataPages;
 struct DataPagesDeps;
 class PageDialogs;
 class ReportPage;
+class HolidaysPage;
+class QtPageDialogs;
 class TForm3;
 class TForm4;
 class TForm5;
@@ -96,6 +98,7 @@ class TForm1 final : public QMainWindow, public campaign::CampaignView {
   void attach_data_pages(DataPagesDeps deps);
   DataPages* data_pages() { return data_pages_.get(); }
   ReportPage& report_page() { return *report_; }
+  HolidaysPage& holidays_page() { return *holidays_; }
   // Whether FormShow shows the splash modally (off in tests, which drive TForm8 themselves).
   void set_show_splash(bool on) { show_splash_ = on; }
 
@@ -157,6 +160,7 @@ class TForm1 final : public QMainWindow, public campaign::CampaignView {
   QWidget* build_filter_box(QWidget* page);
   QWidget* build_about_page();
   QWidget* build_report_page();
+  QWidget* build_holidays_page();
   QWidget* build_status_bar();
   void build_tree();
   void show_pictures();
@@ -201,6 +205,8 @@ class TForm1 final : public QMainWindow, public campaign::CampaignView {
   // Widgets the handlers use (all owned by Qt's parent chain).
   QTabWidget* PageControl1 = nullptr;
   ReportPage* report_ = nullptr;  // TabSheet9's contents
+  HolidaysPage* holidays_ = nullptr;  // TabSheet10's contents
+  std::unique_ptr<QtPageDialogs> own_questions_;  // the holidays page's, when none is given
   QTreeWidget* TreeView1 = nullptr;
   QLabel *sa1 = nullptr, *sa3 = nullptr, *imo = nullptr;
   QLabel *e1 = nullptr, *e2 = nullptr, *e3 = nullptr, *saat = nullptr, *labol = nullptr;

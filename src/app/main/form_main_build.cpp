@@ -19,6 +19,8 @@
 #include "app/campaign/campaign_texts.h"
 #include "app/main/channel_table.h"
 #include "app/main/form_main.h"
+#include "app/main/holidays_page.h"
+#include "app/main/page_dialogs.h"
 #include "app/main/report_page.h"
 
 namespace orvexa::app {
@@ -79,7 +81,8 @@ void TForm1::build() {
   const Page pages[] = {{"TabSheet1", "صفحه نخست"},       {"TabSheet2", "انجام عمليات"},
                         {"TabSheet3", "تعريف گروه ها"},     {"TabSheet4", "ويرايش گروه ها"},
                         {"TabSheet5", "پشتيباني اطلاعات"}, {"TabSheet6", "تنظيمات امنيتي"},
-                        {"TabSheet9", "گزارش تماس ها"},     {"TabSheet8", " در باره  برنامه "}};
+                        {"TabSheet9", "گزارش تماس ها"},     {"TabSheet10", "ساعات تماس و تعطيلات"},
+                        {"TabSheet8", " در باره  برنامه "}};
   for (const auto& p : pages) {
     QWidget* page = nullptr;
     if (std::string_view(p.name) == "TabSheet2") {
@@ -88,6 +91,8 @@ void TForm1::build() {
       page = build_about_page();
     } else if (std::string_view(p.name) == "TabSheet9") {
       page = build_report_page();
+    } else if (std::string_view(p.name) == "TabSheet10") {
+      page = build_holidays_page();
     } else {
       page = new QWidget;
       if (std::string_view(p.name) == "TabSheet1") {
@@ -176,7 +181,8 @@ void TForm1::build_tree() {
                            {"گزارش تماس ها", 28}}},
       {"اطلاعات گروه ها", 4, {{"تعريف گروه ها", 19}, {"ويرايش گروه ها", 0}}},
       {"بانک اطلاعات", 17, {{"پشتيباني اطلاعات", 7}}},
-      {"تنظيمات برنامه", 5, {{"تغيير سخت افزار ", 26}, {"تنظيمات امنيتي", 23}}},
+      {"تنظيمات برنامه", 5, {{"تغيير سخت افزار ", 26}, {"تنظيمات امنيتي", 23},
+                             {"ساعات تماس و تعطيلات", 29}}},
       {"راهنماي برنامه", 18, {{"در باره برنامه", 10}, {"ورود به وب سايت گروه", 22}}},
   };
   for (const auto& n : nodes) {
@@ -368,6 +374,17 @@ QWidget* TForm1::build_report_page() {
   layout->setContentsMargins(2, 2, 2, 2);
   report_ = new ReportPage({deps_.program_folder, deps_.files, deps_.dialogs}, page);
   layout->addWidget(report_);
+  return page;
+}
+
+QWidget* TForm1::build_holidays_page() {
+  auto* page = new QWidget;
+  auto* layout = new QVBoxLayout(page);
+  layout->setContentsMargins(2, 2, 2, 2);
+  PageDialogs* ask = deps_.questions;
+  if (!ask) ask = (own_questions_ = std::make_unique<QtPageDialogs>()).get();
+  holidays_ = new HolidaysPage({deps_.program_folder, deps_.loop.clock(), *ask, deps_.dialogs}, page);
+  layout->addWidget(holidays_);
   return page;
 }
 

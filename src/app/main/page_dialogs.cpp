@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 
 namespace orvexa::app {
@@ -23,6 +25,13 @@ std::optional<std::string> QtPageDialogs::choose_folder(std::string_view title) 
       parent_, q(title), QString(), QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
   if (folder.isEmpty()) return std::nullopt;
   return folder.toStdString();
+}
+
+std::optional<std::string> QtPageDialogs::ask_text(std::string_view title, std::string_view label) {
+  bool ok = false;
+  const QString text = QInputDialog::getText(parent_, q(title), q(label), QLineEdit::Normal, QString(), &ok);
+  if (!ok) return std::nullopt;
+  return text.toStdString();
 }
 
 }  // namespace orvexa::app

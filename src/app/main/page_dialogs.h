@@ -1,5 +1,5 @@
-// What the data pages ask the operator beyond message boxes: an OK/Cancel question and a
-// folder. The desktop shows Qt dialogs; tests queue the answers.
+// What the data pages ask the operator beyond message boxes: an OK/Cancel question, a
+// folder and a line of text. The desktop shows Qt dialogs; tests queue the answers.
 #pragma once
 
 #include <optional>
@@ -17,6 +17,10 @@ class PageDialogs {
   virtual bool confirm(std::string_view text) = 0;
   // The chosen folder, or nullopt when the operator cancels.
   virtual std::optional<std::string> choose_folder(std::string_view title) = 0;
+  // One line of text, or nullopt when the operator cancels; pages that ask none need not answer.
+  virtual std::optional<std::string> ask_text(std::string_view /*title*/, std::string_view /*label*/) {
+    return std::nullopt;
+  }
 };
 
 class QtPageDialogs final : public PageDialogs {
@@ -24,6 +28,7 @@ class QtPageDialogs final : public PageDialogs {
   void set_parent(QWidget* parent) { parent_ = parent; }
   bool confirm(std::string_view text) override;
   std::optional<std::string> choose_folder(std::string_view title) override;
+  std::optional<std::string> ask_text(std::string_view title, std::string_view label) override;
 
  private:
   QWidget* parent_ = nullptr;

@@ -165,7 +165,7 @@ TEST(MainWindow, NineWindowsInOrderAndEveryDesignName) {
   auto* pages = rig.find<QTabWidget>("PageControl1");
   const QStringList wanted = {"صفحه نخست",      "انجام عمليات",   "تعريف گروه ها",
                               "ويرايش گروه ها", "پشتيباني اطلاعات", "تنظيمات امنيتي",
-                              "گزارش تماس ها",  " در باره  برنامه "};
+                              "گزارش تماس ها",  "ساعات تماس و تعطيلات", " در باره  برنامه "};
   ASSERT_EQ(pages->count(), wanted.size());
   for (int i = 0; i < pages->count(); ++i) EXPECT_EQ(pages->tabText(i), wanted[i]);
   EXPECT_TRUE(rig.find<QRadioButton>("RadioButton1")->isChecked());
