@@ -66,6 +66,7 @@ struct CampaignMember {
   std::string number;  // as dialled
   MemberProgress progress = MemberProgress::Pending;
   int attempts = 0;  // attempts made that reached an end (interrupted ones do not count)
+  std::optional<messaging::WallTime> retry_at;  // with retries by outcome: when it is due again
 };
 
 // A group of the campaign's plan with its members, or the error its table gave.
@@ -111,6 +112,7 @@ struct AttemptEnd {
   double main_heard_s = 0;
   CallCause cause;
   int channel = 0;  // as its start said
+  std::optional<messaging::WallTime> retry_at;  // with retries by outcome: the member's next call
 };
 
 // Results of the recorder's writes: false with `problem()` set when the record could not be

@@ -54,6 +54,7 @@ void CampaignEngine::close_channels() {
   flow_.set_log_prefix("");
   extra_ports_.clear();
   returned_.clear();
+  due_ = {};
   announced_wait_.reset();
   next_setup_.reset();
 }
@@ -66,7 +67,7 @@ CampaignEngine::Channel* CampaignEngine::channel_of_timer(std::uintptr_t id) {
 
 void CampaignEngine::channel_step(Channel& ch) {
   if (!running_ || ch.failed) return;
-  if (retry_in_hand(ch) || take_returned(ch)) return;
+  if (retry_in_hand(ch) || take_due(ch) || take_returned(ch)) return;
   bool handled = false;
   if (mode_group_) handled = next_member(ch, mode_group_) == Step::Handled;
   else if (mode_all_groups_) handled = next_group(ch);
@@ -74,6 +75,7 @@ void CampaignEngine::channel_step(Channel& ch) {
 }
 
 bool CampaignEngine::retry_in_hand(Channel& ch) {
+  if (by_policy()) return false;
   auto& marks = ch.flow->marks();
   // The retry is decided before the plan is read on, so the last member gets it too.
   if (!ch.member || !marks.retry_wanted()) return false;
@@ -82,6 +84,26 @@ bool CampaignEngine::retry_in_hand(Channel& ch) {
   marks.retry_due = false;
   dial_member(ch, *ch.member);
   return true;
+}
+
+bool CampaignEngine::take_due(Channel& ch) {
+  if (due_.empty() || due_.top().first > window_.loop().clock().wall_now()) return false;
+  const std::size_t index = due_.top().second;
+  due_.pop();
+  auto& marks = ch.flow->marks();
+  marks.reset_for_new_number();
+  marks.first_attempt = false;
+  log_call(ch, text::kSeparator);
+  log_call(ch, text::kRetry);
+  dial_member(ch, index);
+  return true;
+}
+
+void CampaignEngine::wake_for_due(Channel& ch) {
+  if (due_.empty() || ch.failed || ch.member || ch.dial_waiting || !running_) return;
+  const auto wait = due_.top().first - window_.loop().clock().wall_now();
+  window_.set_timer(ch.timer, std::max(messaging::kMinimumTimerInterval,
+                                       std::chrono::ceil<std::chrono::milliseconds>(wait)));
 }
 
 bool CampaignEngine::take_returned(Channel& ch) {
@@ -102,10 +124,22 @@ bool CampaignEngine::take_returned(Channel& ch) {
 void CampaignEngine::channel_idle(Channel& ch) {
   ch.member.reset();
   ch.num.clear();
+  wake_for_due(ch);
   for (const auto& c : channels_) {
     if (c.member || c.attempt_open || c.dial_waiting) return;
   }
-  end_operation(true);
+  if (due_.empty()) {
+    end_operation(true);
+    return;
+  }
+  // Nothing to call before the next retry: the log says when that is; a channel wakes for it.
+  const auto next = due_.top().first;
+  if (d_.hours && announced_wait_ != next) {
+    announced_wait_ = next;
+    std::string line(text::kWaitingForRetry);
+    line += d_.hours->describe(next);
+    d_.log.append(line);
+  }
 }
 
 void CampaignEngine::return_member(Channel& ch) {

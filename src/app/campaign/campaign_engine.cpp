@@ -214,7 +214,8 @@ bool CampaignEngine::wait_for_hours(Channel& ch) {
 void CampaignEngine::place_call(Channel& ch) {
   CallFlow& flow = *ch.flow;
   flow.reset_facts();
-  ch.attempt = AttemptStart{ch.member.value_or(0), flow.marks().first_attempt ? 1 : 2,
+  const int number = by_policy() ? plan_member(ch.member.value_or(0)).attempts + 1 : flow.marks().first_attempt ? 1 : 2;
+  ch.attempt = AttemptStart{ch.member.value_or(0), number,
                             ch.line->active_device(), ch.number, window_.loop().clock().wall_now()};
   // No call without its record: a store that cannot take it pauses the campaign.
   if (!recorder().attempt_started(ch.attempt)) {
@@ -333,6 +334,7 @@ CampaignEngine::Step CampaignEngine::next_member(Channel& ch, bool& members_left
     const std::size_t index = plan_index(current_group_, member_position_);
     const MemberProgress progress = plan_member(index).progress;
     if (progress == MemberProgress::Done) continue;  // only in a resumed campaign
+    if (progress == MemberProgress::RetryDue && by_policy()) continue;  // on the due list
     show_group_progress();
     if (progress == MemberProgress::RetryDue) {
       log_call(ch, text::kSeparator);
@@ -379,7 +381,10 @@ bool CampaignEngine::next_group(Channel& ch) {
 }
 
 void CampaignEngine::next_step_decision(Channel& ch) {
-  if (mode_single_ && flow_.marks().retry_wanted()) {
+  if (by_policy() && running_) {
+    // Retries by outcome come from the due list, one number or a group alike.
+    channel_step(ch);
+  } else if (mode_single_ && flow_.marks().retry_wanted()) {
     dial_one_number();
   } else if (mode_group_ || mode_all_groups_ || (several() && running_)) {
     channel_step(ch);

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <deque>
+#include <queue>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -61,6 +62,16 @@ class CallingWindow {
   virtual std::string describe(messaging::WallTime when) const = 0;
 };
 
+// Retries by outcome: when a member is called again after an attempt.
+class RetryPlanner {
+ public:
+  virtual ~RetryPlanner() = default;
+  // After an attempt that ended as `outcome` at `ended`, the member having had `attempts` calls
+  // (this one included): when to call it again; nullopt for no more.
+  virtual std::optional<messaging::WallTime> next_attempt(Outcome outcome, int attempts,
+                                                          messaging::WallTime ended) const = 0;
+};
+
 // What the operations page shows of a channel while a campaign runs on several.
 // Between: a member in hand, waiting for its retry or for its turn under the pace.
 enum class ChannelStage { Idle, Between, Dialing, Opening, WaitingForKey, Main, Failed };
@@ -85,6 +96,7 @@ struct CampaignDeps {
   ChannelSource* channels = nullptr;     // none: one channel, the window's line
   DoNotCall* dnc = nullptr;              // none: every number is called
   const CallingWindow* hours = nullptr;  // asked only with the calling-hours setting
+  const RetryPlanner* retries = nullptr;  // asked only with the retry-policy setting
 };
 
 // A recorded campaign to continue: its choice and its members with their progress.
@@ -183,6 +195,12 @@ class CampaignEngine {
   // Several channels: the next member for a free channel, or the channel goes idle.
   void channel_step(Channel& ch);
   bool retry_in_hand(Channel& ch);
+  // Retries by outcome: a member whose time has come, the earliest first.
+  bool take_due(Channel& ch);
+  bool by_policy() const { return d_.settings.retry_policy && d_.retries; }
+  void plan_retry(CampaignMember& member, std::size_t index, AttemptEnd& end);
+  void wake_for_due(Channel& ch);
+  void seed_dues();
   bool take_returned(Channel& ch);
   void channel_idle(Channel& ch);
   void return_member(Channel& ch);
@@ -214,6 +232,9 @@ class CampaignEngine {
   std::vector<Channel> channels_;  // the first is the window's line and flow_
   std::vector<ChannelPorts> extra_ports_;
   std::deque<std::size_t> returned_;  // members a channel could not call, first in line
+  // Members due again under the retry policy, the earliest on top.
+  using Due = std::pair<messaging::WallTime, std::size_t>;
+  std::priority_queue<Due, std::vector<Due>, std::greater<Due>> due_;
   std::optional<messaging::TimePoint> next_setup_;  // the pace's next free slot
   std::optional<messaging::WallTime> announced_wait_;  // the window the log last said it waits for
   std::size_t members_done_ = 0, member_count_ = 0;

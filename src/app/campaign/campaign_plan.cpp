@@ -22,6 +22,7 @@ StartResult CampaignEngine::resume(const ResumeRequest& request) {
   if (request.plan.empty()) return StartResult::Refused;
   if (std::string problem; !open_channels(request.choice, problem)) return refuse(problem, false);
   set_plan(request.plan);
+  seed_dues();
   std::string first(text::kResumedCampaign);
   first += std::to_string(request.campaign);
   d_.log.append(first);
@@ -55,6 +56,10 @@ StartResult CampaignEngine::resume_one_number() {
     end_operation(true);
     return StartResult::Started;
   }
+  if (member.progress == MemberProgress::RetryDue && by_policy()) {
+    channel_idle(channels_.front());  // waits for its due time
+    return StartResult::Started;
+  }
   if (member.progress == MemberProgress::RetryDue) flow_.marks().first_attempt = false;
   dial_one_number();
   return StartResult::Started;
@@ -72,15 +77,37 @@ void CampaignEngine::close_attempt(Channel& ch, CallCause cause) {
   // A dial its channel's line refused says nothing of the member, when another channel calls it.
   const bool line_failed = facts.dial_refused && several() && !ch.failed && !last_channel(ch);
   if (end.outcome != Outcome::Interrupted && !line_failed) {
-    // A number tried twice is done; a first try is done unless its retry is due.
-    const bool retry = ch.attempt.number < 2 && ch.flow->marks().retry_wanted();
-    member.progress = retry ? MemberProgress::RetryDue : MemberProgress::Done;
     ++member.attempts;
+    if (by_policy()) {
+      plan_retry(member, ch.attempt.member, end);
+    } else {
+      // A number tried twice is done; a first try is done unless its retry is due.
+      const bool retry = ch.attempt.number < 2 && ch.flow->marks().retry_wanted();
+      member.progress = retry ? MemberProgress::RetryDue : MemberProgress::Done;
+    }
     if (member.progress == MemberProgress::Done) ++members_done_;
     if (several()) show_group_progress();
   }
   list_if_declined(ch, end, member);
   if (!recorder().attempt_ended(end, member.progress)) pause_for_records();
+}
+
+void CampaignEngine::plan_retry(CampaignMember& member, std::size_t index, AttemptEnd& end) {
+  member.retry_at = d_.retries->next_attempt(end.outcome, member.attempts, end.ended);
+  member.progress = member.retry_at ? MemberProgress::RetryDue : MemberProgress::Done;
+  end.retry_at = member.retry_at;
+  if (!member.retry_at) return;
+  due_.emplace(*member.retry_at, index);
+  for (auto& c : channels_) wake_for_due(c);
+}
+
+void CampaignEngine::seed_dues() {
+  if (!by_policy()) return;
+  const auto now = window_.loop().clock().wall_now();
+  for (std::size_t i = 0; i < member_count_; ++i) {
+    const CampaignMember& m = plan_member(i);
+    if (m.progress == MemberProgress::RetryDue) due_.emplace(m.retry_at.value_or(now), i);
+  }
 }
 
 void CampaignEngine::list_if_declined(const Channel& ch, const AttemptEnd& end, const CampaignMember& member) {

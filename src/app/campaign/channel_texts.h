@@ -21,6 +21,8 @@ inline constexpr std::string_view kAddedToDnc = "شماره به فهرست عد
 
 // Status log, when no call may start now; the Solar date and time of the next window follow.
 inline constexpr std::string_view kWaitingForHours = "خارج از ساعات تماس ؛ ادامه عمليات در ";
+// Status log, when every member left is waiting for its retry; its Solar date and time follow.
+inline constexpr std::string_view kWaitingForRetry = "انتظار براي تماس مجدد ؛ ادامه عمليات در ";
 // Status log, when the calling hours open on no day of the coming year.
 inline constexpr std::string_view kNeverOpen = "ساعات تماس در هيچ روزي از سال آينده باز نيست";
 

@@ -15,6 +15,7 @@ std::string settings_text(const PreCallSettings& s) {
   }
   if (s.key2_dnc) text += " key2_dnc=1";
   if (s.calling_hours) text += " calling_hours=1";
+  if (s.retry_policy) text += " retry_policy=1";
   return text;
 }
 
@@ -43,6 +44,7 @@ PreCallSettings settings_from_text(const std::string& text, PreCallSettings sett
     if (key == "pace" && real >= 0) settings.pace = real;
     if (key == "key2_dnc") settings.key2_dnc = value != 0;
     if (key == "calling_hours") settings.calling_hours = value != 0;
+    if (key == "retry_policy") settings.retry_policy = value != 0;
   }
   return settings;
 }

@@ -14,6 +14,7 @@ struct PreCallSettings {
   double pace = 5;          // call set-ups per second at most, over every channel; 0: no limit
   bool key2_dnc = false;    // key 2 puts the number on the do-not-call list
   bool calling_hours = false;  // calls start only within the calling hours, never on holidays
+  bool retry_policy = false;   // retries by outcome instead of one retry at once
 
   static constexpr int kMinimumWait = 1;
   static constexpr int kMaximumWait = 7;
@@ -21,7 +22,7 @@ struct PreCallSettings {
 };
 
 // "retry_once=1 waiting_length=4 shutdown=0", with " channels=N pace=P" when there are several
-// and " key2_dnc=1", " calling_hours=1" when they are on.
+// and " key2_dnc=1", " calling_hours=1", " retry_policy=1" when they are on.
 std::string settings_text(const PreCallSettings& settings);
 // A recorded campaign's settings text back into settings, so a
 // continued campaign runs as it was started; unknown words and bad values are left alone.

@@ -17,6 +17,7 @@
 #include "app/cli/run_records.h"
 #include "app/cli/stream_dialogs.h"
 #include "app/schedule/hours_window.h"
+#include "app/schedule/retry_planner.h"
 #include "app/schedule/schedule_config.h"
 
 namespace orvexa::campaign {
@@ -147,17 +148,22 @@ int run_headless_campaign(const std::filesystem::path& folder, const HeadlessOpt
   MessagePaths paths;
   PreCallSettings settings = options.settings;
   std::optional<schedule::HoursWindow> hours;
-  if (options.settings.calling_hours) {
+  std::optional<schedule::PolicyPlanner> retries;
+  if (options.settings.calling_hours || options.settings.retry_policy) {
     auto read = schedule::read_schedule_config(*rig.configuration().root);
     if (!read.error.empty()) {
       err << rig.configuration().file.string() << ": " << read.error << '\n';
       return 1;
     }
-    hours.emplace(std::move(read.config.hours), rig.clock().wall_now(), records.holiday_changes());
+    // Without calling hours a retry waits its delay alone.
+    hours.emplace(options.settings.calling_hours ? std::move(read.config.hours)
+                                                 : schedule::CallingHours::always_open(),
+                  rig.clock().wall_now(), records.holiday_changes());
+    retries.emplace(std::move(read.config.retry), hours->hours());
   }
   CampaignEngine engine(rig.loop(), {line, voice_port, members, log, view, dialogs, shell, settings, paths,
                                      records.recorder(), &channel_lines, records.dnc(),
-                                     hours ? &*hours : nullptr});
+                                     hours ? &*hours : nullptr, retries ? &*retries : nullptr});
   MessagePreparation prep(voice_port, engine.call_flow(), log, dialogs, paths, folder);
   prep.fill_paths_from_folder();
   if (options.opening) paths.opening = *options.opening;

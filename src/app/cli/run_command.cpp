@@ -22,7 +22,7 @@ struct RunArguments {
   std::vector<int> lines;
   int channels = 1;
   double pace = 5;
-  bool fast = false, shutdown = false, key2_dnc = false, calling_hours = false;
+  bool fast = false, shutdown = false, key2_dnc = false, calling_hours = false, retry_policy = false;
   std::string now, log;
   bool no_record = false;
   std::optional<std::string> resume;  // the campaign's id, or empty for the newest unfinished one
@@ -76,6 +76,7 @@ int run(const RunArguments& a, CliContext& context) {
   options.settings.pace = a.pace;
   options.settings.key2_dnc = a.key2_dnc;
   options.settings.calling_hours = a.calling_hours;
+  options.settings.retry_policy = a.retry_policy;
   options.fast = a.fast;
   if (!a.now.empty()) options.now = a.now;
   if (!a.log.empty()) options.log_file = a.log;
@@ -128,6 +129,9 @@ void register_run_command(CLI::App& app, CommandSet& commands) {
       ->check(CLI::Range(0.0, 1000.0));
   cmd->add_flag("--calling-hours", a->calling_hours,
                 "Start calls only within the calling hours of orvexa.toml, never on holidays");
+  auto* policy = cmd->add_flag("--retry-policy", a->retry_policy,
+                               "Retry by outcome, as the [retry] table of orvexa.toml says, instead of once at once");
+  policy->excludes(retry)->excludes(no_retry);
   cmd->add_flag("--key2-dnc", a->key2_dnc, "Key 2 puts the number on the do-not-call list");
   cmd->add_flag("--fast", a->fast, "Run on a manual clock: the waits take no real time");
   cmd->add_option("--now", a->now, "With --fast: the clock's start, \"YYYY-MM-DD HH:MM\" local time");

@@ -121,7 +121,8 @@ CallsDatabase::Opened CallsDatabase::open(const std::filesystem::path& file) {
   // WAL: a reader (the report page) never blocks the campaign; FULL: each call's record is on
   // the disk before the next dial, so not even a power cut loses it.
   if (!execute(db, "PRAGMA journal_mode=WAL") || !execute(db, "PRAGMA synchronous=FULL") ||
-      !execute(db, "BEGIN IMMEDIATE") || !execute(db, kCallsSchema) ||
+      !execute(db, "BEGIN IMMEDIATE") || (found == 1 && !execute(db, kCallsSchema2)) ||
+      !execute(db, kCallsSchema) ||
       !execute(db, ("PRAGMA user_version=" + std::to_string(kSchemaVersion)).c_str()) ||
       !execute(db, "COMMIT")) {
     result.error_text = complaint(file, db);
@@ -243,14 +244,18 @@ std::optional<ResumePlan> CallsDatabase::resume_plan(std::int64_t id) {
                                                     q.text(4), q.text(5)});
   }
   // Each member's progress and count of calls that reached an end, from its attempts in order.
-  Statement calls(db_, "SELECT member, progress, outcome FROM attempts WHERE campaign = ?1 AND "
+  Statement calls(db_, "SELECT member, progress, outcome, retry_at_ms FROM attempts WHERE campaign = ?1 AND "
                        "progress IS NOT NULL ORDER BY id");
   calls.bind(1, id);
   while (calls.step() == SQLITE_ROW) {
     const auto member = static_cast<std::size_t>(calls.integer(0));
     if (member >= plan.members.size()) continue;
-    plan.members[member].progress = campaign::progress_from_token(calls.text(1));
-    if (calls.text(2) != "interrupted") ++plan.members[member].attempts;
+    auto& m = plan.members[member];
+    m.progress = campaign::progress_from_token(calls.text(1));
+    if (calls.text(2) == "interrupted") continue;  // keeps the due time the call before left
+    ++m.attempts;
+    m.retry_at.reset();
+    if (const auto at = calls.maybe_integer(3)) m.retry_at = messaging::WallTime(std::chrono::milliseconds(*at));
   }
   return plan;
 }

@@ -22,7 +22,7 @@ struct sqlite3;
 namespace orvexa::records {
 
 inline constexpr const char* kCallsFile = "calls.db";
-inline constexpr int kSchemaVersion = 1;
+inline constexpr int kSchemaVersion = 2;
 
 struct CampaignRow {
   std::int64_t id = 0;

@@ -3,10 +3,14 @@
 // and stored in that order, so one campaign's calls are one range of the table. An attempt
 // without an outcome is a call in progress (or one whose program died); a member's progress is
 // the one its latest ended attempt left, so ending a call is one row's update. The do-not-call
-// list holds numbers in the form the member import gives them.
+// list holds numbers in the form the member import gives them. With retries by outcome an
+// attempt also keeps when its member is due again (retry_at_ms, added in schema 2).
 #pragma once
 
 namespace orvexa::records {
+
+// What schema 2 added to a file of schema 1.
+inline constexpr const char* kCallsSchema2 = "ALTER TABLE attempts ADD COLUMN retry_at_ms INTEGER;";
 
 inline constexpr const char* kCallsSchema = R"sql(
 CREATE TABLE IF NOT EXISTS campaigns (
@@ -54,6 +58,7 @@ CREATE TABLE IF NOT EXISTS attempts (
   sip_status INTEGER NOT NULL DEFAULT 0,
   reason TEXT NOT NULL DEFAULT '',
   progress TEXT,
+  retry_at_ms INTEGER,
   PRIMARY KEY (campaign, id)
 ) WITHOUT ROWID;
 CREATE TABLE IF NOT EXISTS dnc (

@@ -66,7 +66,8 @@ StoreRecorder::StoreRecorder(CallsDatabase& db, const messaging::Clock& clock)
       end_attempt_(std::make_unique<Statement>(
           db.handle(), "UPDATE attempts SET answered_ms = ?2, ended_ms = ?3, outcome = ?4, keys = ?5, "
                        "opening_heard_s = ?6, main_heard_s = ?7, line_error = ?8, disconnect_mode = ?9, "
-                       "sip_status = ?10, reason = ?11, progress = ?12 WHERE campaign = ?13 AND id = ?1")) {}
+                       "sip_status = ?10, reason = ?11, progress = ?12, retry_at_ms = ?14 "
+                       "WHERE campaign = ?13 AND id = ?1")) {}
 
 StoreRecorder::~StoreRecorder() = default;
 
@@ -147,6 +148,9 @@ bool StoreRecorder::attempt_ended(const AttemptEnd& e, MemberProgress progress) 
       .bind(8, e.cause.line_error).bind(9, static_cast<std::int64_t>(e.cause.disconnect_mode))
       .bind(10, e.cause.sip_status).bind(11, e.cause.reason).bind(12, progress_token(progress))
       .bind(13, *campaign_);
+  std::optional<std::int64_t> retry_at;
+  if (e.retry_at) retry_at = ms(*e.retry_at);
+  end_attempt_->bind(14, retry_at);
   return end_attempt_->run() || fail();
 }
 

@@ -24,6 +24,12 @@ Weekday weekday_of(std::chrono::sys_days day) {
   return static_cast<Weekday>((c + 1) % kWeekdays);
 }
 
+CallingHours CallingHours::always_open() {
+  CallingHours hours;
+  for (int d = 0; d < kWeekdays; ++d) hours.set_day(static_cast<Weekday>(d), {{0, 24 * kHour}});
+  return hours;
+}
+
 CallingHours CallingHours::office_defaults() {
   CallingHours hours;
   const std::vector<DayRange> full{{9 * kHour, 13 * kHour}, {16 * kHour, 20 * kHour}};

@@ -47,6 +47,8 @@ class CallingHours {
   CallingHours() = default;
   // Saturday to Wednesday 09:00-13:00 and 16:00-20:00, Thursday 09:00-12:00, Friday closed.
   static CallingHours office_defaults();
+  // Open every day all day: retries by outcome without calling hours.
+  static CallingHours always_open();
 
   // Ranges of one weekday; they are kept sorted by start and must not overlap.
   void set_day(Weekday day, std::vector<DayRange> ranges);

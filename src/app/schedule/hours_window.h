@@ -24,6 +24,8 @@ class HoursWindow final : public campaign::CallingWindow {
 
   std::optional<messaging::WallTime> next_open(messaging::WallTime when) const override;
   std::string describe(messaging::WallTime when) const override;
+  // With its holidays: what retries by outcome move their times into.
+  const CallingHours& hours() const { return hours_; }
 
  private:
   data::HolidayCalendar holidays_;

@@ -40,10 +40,11 @@ struct RunResult {
 };
 
 RunResult run(const fs::path& folder, int channels, bool key2_dnc = false,
-              std::optional<std::string> now = std::nullopt) {
+              std::optional<std::string> now = std::nullopt, bool retry_policy = false) {
   HeadlessOptions o;
   o.settings.key2_dnc = key2_dnc;
   o.settings.calling_hours = now.has_value();
+  o.settings.retry_policy = retry_policy;
   o.choice = CampaignChoice::OneGroup;
   o.group = "G";
   o.fast = true;
@@ -184,6 +185,40 @@ TEST_F(CallingHoursCampaign, NoCallStartsOutsideTheHours) {
     EXPECT_TRUE(waited) << "no call at " << c.first_after_wait;
     EXPECT_EQ(r.attempts.size(), 11u);
     EXPECT_NE(r.out.find("خارج از ساعات تماس"), std::string::npos);
+  }
+}
+
+// Retries by outcome (the default policy) within the hours: busy at Wednesday 12:50 is called
+// again at 16:00, busy at Thursday 11:55 on Saturday from 09:00 (never Thursday afternoon or
+// Friday); each number gets the calls its outcomes allow, every one within the hours.
+TEST_F(CallingHoursCampaign, RetriesByOutcomeWaitForTheirTimeWithinTheHours) {
+  struct Case {
+    const char* now;
+    const char* busy_retry;  // the window the busy member's second call falls in
+    int channels;
+  };
+  for (const Case c : {Case{"2026-12-09 12:50", "2026-12-09 16:00", 1}, Case{"2026-12-10 11:55", "2026-12-12 09:00", 1},
+                       Case{"2026-12-10 11:55", "2026-12-12 09:00", 3}}) {
+    SCOPED_TRACE(c.now);
+    CampaignFolder f("orvexa-retry-policy");
+    prepare_channels(f.path);
+    const RunResult r = run(f.path, c.channels, false, std::string(c.now), true);
+    ASSERT_EQ(r.code, 0) << r.err;
+    const auto hours = schedule::CallingHours::office_defaults();
+    std::map<std::string, std::vector<std::int64_t>> dialled;
+    for (const auto& a : r.attempts) {
+      EXPECT_TRUE(hours.open_at(messaging::WallTime{std::chrono::milliseconds(a.dialled_ms)})) << a.number;
+      dialled[a.number].push_back(a.dialled_ms);
+    }
+    const std::map<std::string, std::size_t> calls{{"100", 1}, {"200", 2}, {"300", 3}, {"400", 1}, {"500", 1},
+                                                   {"600", 1}, {"700", 3}, {"800", 1}, {"900", 2}};
+    for (const auto& [number, n] : calls) EXPECT_EQ(dialled[number].size(), n) << number;
+    const auto window = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            parse_local_time(c.busy_retry)->time_since_epoch()).count();
+    ASSERT_GE(dialled["300"].size(), 2u);
+    EXPECT_GE(dialled["300"][1], window);
+    EXPECT_LT(dialled["300"][1], window + 5 * 60 * 1000);
+    EXPECT_NE(r.out.find("انتظار براي تماس مجدد"), std::string::npos);
   }
 }
 

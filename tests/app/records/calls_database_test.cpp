@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "app/records/calls_database.h"
+#include "app/records/calls_schema.h"
 #include "app/records/store_recorder.h"
 #include "platform/messaging/clock.h"
 
@@ -109,6 +110,38 @@ TEST(CallsDatabase, ACampaignWhoseProgramDiedIsInterruptedAndResumable) {
   ASSERT_TRUE(db->mark(id, CampaignState::Stopped));
   EXPECT_FALSE(db->unfinished_campaign());
   EXPECT_EQ(db->unfinished_campaign(true), id);
+}
+
+// A file of schema 1 (before retries by outcome) opens as schema 2 with its campaigns kept, and
+// a member's due time comes back from its latest ended attempt.
+TEST(CallsDatabase, ASchemaOneFileGainsDueTimesAndKeepsItsCampaigns) {
+  Folder f;
+  std::string old_schema = kCallsSchema;
+  const std::string column = "  retry_at_ms INTEGER,\n";
+  old_schema.erase(old_schema.find(column), column.size());
+  sql(f.file(), (old_schema + "PRAGMA user_version=1;").c_str());
+  sql(f.file(), "INSERT INTO campaigns (started_ms, choice, chosen, filter, settings, opening_path, "
+                "opening_seconds, opening_sha256, main_path, main_seconds, main_sha256, lines, state, owner_pid, "
+                "owner_boot) VALUES (1, 'group', 'G', '', '', '', 0, '', '', 0, '', '', 'stopped', 1, 'x')");
+  messaging::ManualClock clock;
+  auto db = CallsDatabase::open(f.file());
+  ASSERT_TRUE(db) << db.error();
+  EXPECT_EQ(db->campaigns().size(), 1u);
+  const auto id = begun_campaign(*db.db, clock);
+  StoreRecorder recorder(*db.db, clock);
+  ASSERT_TRUE(recorder.reopen(id));
+  const auto due = clock.wall_now() + std::chrono::minutes(10);
+  ASSERT_TRUE(recorder.attempt_started({2, 1, 0, 1, clock.wall_now()}));
+  campaign::AttemptEnd busy{campaign::Outcome::Busy, std::nullopt, clock.wall_now()};
+  busy.channel = 1;
+  busy.retry_at = due;
+  ASSERT_TRUE(recorder.attempt_ended(busy, MemberProgress::RetryDue)) << recorder.problem();
+  const auto plan = db->resume_plan(id);
+  ASSERT_TRUE(plan);
+  EXPECT_EQ(plan->members[2].progress, MemberProgress::RetryDue);
+  ASSERT_TRUE(plan->members[2].retry_at.has_value());
+  EXPECT_EQ(std::chrono::duration_cast<std::chrono::milliseconds>(*plan->members[2].retry_at - due).count(), 0);
+  EXPECT_FALSE(plan->members[0].retry_at.has_value());
 }
 
 }  // namespace
