@@ -37,6 +37,8 @@ struct HeadlessOptions {
   bool record = true;                   // keep the campaign in calls.db
   bool resume = false;                  // continue an unfinished campaign instead of starting one
   std::optional<std::int64_t> resume_id;  // which one; default the newest unfinished
+  // Told the campaign's number in calls.db once it is recorded, before its first call.
+  std::function<void(std::int64_t)> on_recorded;
   // Benchmarks: the microseconds between two frames a sip call sent, on the SIP thread.
   std::function<void(std::int64_t)> sip_send_spacing;
 };

@@ -20,6 +20,7 @@ bool RunRecords::open(const std::filesystem::path& folder, const HeadlessOptions
   db_ = std::move(opened.db);
   if (options.fast) db_->simulated_calls_only();
   recorder_ = std::make_unique<records::StoreRecorder>(*db_, clock);
+  if (options.on_recorded) recorder_->on_begun(options.on_recorded);
   dnc_ = std::make_unique<records::DncList>(*db_, clock);
   return true;
 }

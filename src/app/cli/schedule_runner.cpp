@@ -1,6 +1,5 @@
 #include "app/cli/schedule_runner.h"
 
-#include <unistd.h>
 
 #include <ostream>
 
@@ -56,21 +55,15 @@ int HeadlessReminders::run(const schedule::DailySchedule& s, const campaign::Dat
   o.main = s.main;
   o.filter = filter;
   o.settings.channels = s.channels;
-  o.settings.calling_hours = s.calling_hours;
+  // The schedule's one switch covers both: its hours, and retries by outcome within them.
+  o.settings.calling_hours = o.settings.retry_policy = s.calling_hours;
   o.fast = options_.fast;
   o.now = options_.now;
-  auto db = records::CallsDatabase::open(folder_ / records::kCallsFile);
-  if (!db) {
-    err_ << db.error() << '\n';
-    return 1;
-  }
-  const auto before = records::newest_campaign_of(*db.db, ::getpid());
+  // The run names its campaign before the first call, so a crash leaves the link behind.
+  o.on_recorded = recorded;
   // The status log is kept in "Last Report.txt" and calls.db; the pass prints one line.
   std::ostream discard(nullptr);
-  const int code = campaign::run_headless_campaign(folder_, o, discard, err_, shell_);
-  if (const auto after = records::newest_campaign_of(*db.db, ::getpid()); after && after != before)
-    recorded(*after);
-  return code;
+  return campaign::run_headless_campaign(folder_, o, discard, err_, shell_);
 }
 
 }  // namespace orvexa::cli

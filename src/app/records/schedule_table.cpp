@@ -72,10 +72,4 @@ bool ScheduleTable::set_campaign(std::int64_t id, std::int64_t campaign) {
   return q.bind(1, id).bind(2, campaign).run() && sqlite3_changes(db_.handle()) == 1;
 }
 
-std::optional<std::int64_t> newest_campaign_of(CallsDatabase& db, std::int64_t pid) {
-  Statement q(db.handle(), "SELECT MAX(id) FROM campaigns WHERE owner_pid = ?1");
-  if (q.bind(1, pid).step() != SQLITE_ROW) return std::nullopt;
-  return q.maybe_integer(0);
-}
-
 }  // namespace orvexa::records

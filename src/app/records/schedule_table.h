@@ -32,8 +32,4 @@ class ScheduleTable final : public schedule::ScheduleStore {
   CallsDatabase& db_;
 };
 
-// The newest campaign that process `pid` started; nullopt when none. Compared before and after a
-// reminder's campaign, it names the campaign that run made.
-std::optional<std::int64_t> newest_campaign_of(CallsDatabase& db, std::int64_t pid);
-
 }  // namespace orvexa::records

@@ -111,6 +111,7 @@ bool StoreRecorder::begin(const CampaignDescription& d, const std::vector<Campai
     campaign_.reset();
     return fail();
   }
+  if (on_begun_) on_begun_(*campaign_);
   return true;
 }
 

@@ -5,6 +5,7 @@
 //   CampaignDeps deps{..., &recorder};
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -25,6 +26,8 @@ class StoreRecorder final : public campaign::CampaignRecorder {
   // Continues campaign `id` under this program (after CallsDatabase::resume_plan).
   bool reopen(std::int64_t id);
   std::optional<std::int64_t> campaign_id() const { return campaign_; }
+  // Told the campaign's number as soon as it is recorded, before its first call.
+  void on_begun(std::function<void(std::int64_t)> listener) { on_begun_ = std::move(listener); }
 
   bool begin(const campaign::CampaignDescription& description,
              const std::vector<campaign::CampaignMember>& members) override;
@@ -45,6 +48,7 @@ class StoreRecorder final : public campaign::CampaignRecorder {
   std::int64_t last_attempt_ = 0;  // attempts are numbered within their campaign
   std::unique_ptr<Statement> insert_attempt_, end_attempt_;
   std::string problem_;
+  std::function<void(std::int64_t)> on_begun_;
 };
 
 // Duration and SHA-256 of a message file; zero and empty when it cannot be read.
