@@ -188,6 +188,20 @@ TEST_F(CallingHoursCampaign, NoCallStartsOutsideTheHours) {
   }
 }
 
+// Thursday 1404/12/28 after the hours: Friday, 29 Esfand and Nowruz (1-4 Farvardin) are closed,
+// so the campaign waits for Wednesday 1405/01/05 09:00 and says so.
+TEST_F(CallingHoursCampaign, ACampaignWaitsOverNowruz) {
+  CampaignFolder f("orvexa-nowruz");
+  prepare_channels(f.path);
+  const RunResult r = run(f.path, 1, false, std::string("2026-03-19 12:55"));
+  ASSERT_EQ(r.code, 0) << r.err;
+  ASSERT_FALSE(r.attempts.empty());
+  const auto opens = std::chrono::duration_cast<std::chrono::milliseconds>(
+                         parse_local_time("2026-03-25 09:00")->time_since_epoch()).count();
+  EXPECT_EQ(r.attempts.front().dialled_ms, opens);
+  EXPECT_NE(r.out.find("1405/01/05 09:00"), std::string::npos) << r.out.substr(0, 400);
+}
+
 // Retries by outcome (the default policy) within the hours: busy at Wednesday 12:50 is called
 // again at 16:00, busy at Thursday 11:55 on Saturday from 09:00 (never Thursday afternoon or
 // Friday); each number gets the calls its outcomes allow, every one within the hours.
