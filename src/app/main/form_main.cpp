@@ -24,6 +24,7 @@
 #include "app/main/data_pages.h"
 #include "app/main/member_dates_dialog.h"
 #include "app/main/holidays_page.h"
+#include "app/main/schedules_page.h"
 #include "app/main/page_dialogs.h"
 #include "app/main/report_page.h"
 #include "app/main/side_windows.h"
@@ -48,6 +49,24 @@ QString about_style(int red) {
 void pad(QLineEdit* field) {
   if (field->text().size() == 1) field->setText("0" + field->text());
 }
+
+// A retry by outcome waits for the calling hours only in a campaign that keeps them, as
+// `orvexa run --retry-policy` without `--calling-hours` does.
+class SettingsRetries final : public campaign::RetryPlanner {
+ public:
+  SettingsRetries(const campaign::PreCallSettings& settings, const campaign::RetryPlanner& within_hours,
+                  const campaign::RetryPlanner& any_hour)
+      : settings_(settings), within_hours_(within_hours), any_hour_(any_hour) {}
+  std::optional<messaging::WallTime> next_attempt(campaign::Outcome outcome, int attempts,
+                                                  messaging::WallTime ended) const override {
+    return (settings_.calling_hours ? within_hours_ : any_hour_).next_attempt(outcome, attempts, ended);
+  }
+
+ private:
+  const campaign::PreCallSettings& settings_;
+  const campaign::RetryPlanner& within_hours_;
+  const campaign::RetryPlanner& any_hour_;
+};
 }  // namespace
 
 TForm1::TForm1(MainWindowDeps deps, const Pictures& pictures, QWidget* parent)
@@ -70,12 +89,15 @@ TForm1::TForm1(MainWindowDeps deps, const Pictures& pictures, QWidget* parent)
     for (const auto& l : log_.lines()) lines << QString::fromStdString(l);
     Memo1->setPlainText(lines.join('\n'));
   });
+  if (deps_.retries && deps_.retries_any_hour)
+    retries_ = std::make_unique<SettingsRetries>(settings_, *deps_.retries, *deps_.retries_any_hour);
   engine_ = std::make_unique<campaign::CampaignEngine>(
       deps_.loop, campaign::CampaignDeps{deps_.line, deps_.voice, deps_.members, log_, *this,
                                          deps_.dialogs, deps_.shell, settings_, paths_,
                                          deps_.records ? deps_.records->recorder() : nullptr,
                                          deps_.channels ? &deps_.channels->source : nullptr,
-                                         deps_.records ? deps_.records->dnc() : nullptr});
+                                         deps_.records ? deps_.records->dnc() : nullptr, deps_.hours,
+                                         retries_ ? retries_.get() : deps_.retries});
   prep_ = std::make_unique<campaign::MessagePreparation>(deps_.voice, engine_->call_flow(), log_,
                                                          deps_.dialogs, paths_, deps_.program_folder);
   prep_->on_buttons_changed([this](campaign::MessageButtons b) { show_message_buttons(b); });
@@ -319,6 +341,7 @@ void TForm1::TreeView1Click() {
     case 10: select("TabSheet8"); break;
     case 28: select("TabSheet9"); break;
     case 29: select("TabSheet10"); break;
+    case 30: select("TabSheet11"); break;
     case 22: open_web_page({}); break;
     default: break;
   }
@@ -341,6 +364,7 @@ void TForm1::PageControl1Change() {
   if (PageControl1->currentWidget() == findChild<QWidget*>("TabSheet9")) report_->refresh();
   else report_->release();
   if (PageControl1->currentWidget() == findChild<QWidget*>("TabSheet10")) holidays_->refresh();
+  if (PageControl1->currentWidget() == findChild<QWidget*>("TabSheet11")) schedules_->refresh();
   if (PageControl1->currentWidget() == findChild<QWidget*>("TabSheet8")) {
     typed_ = 0;
     Memo2->clear();

@@ -37,6 +37,7 @@ struct DataPagesDeps;
 class PageDialogs;
 class ReportPage;
 class HolidaysPage;
+class SchedulesPage;
 class QtPageDialogs;
 class TForm3;
 class TForm4;
@@ -67,6 +68,11 @@ struct MainWindowDeps {
   PageDialogs* questions = nullptr;
   // None: every campaign runs on the window's line alone.
   WindowChannels* channels = nullptr;
+  // Asked only when TForm6 switches calling hours or retries by outcome on. Without them such a
+  // campaign calls at any hour, and retries once at once.
+  const campaign::CallingWindow* hours = nullptr;
+  const campaign::RetryPlanner* retries = nullptr;           // into the calling hours
+  const campaign::RetryPlanner* retries_any_hour = nullptr;  // a campaign without them
 };
 
 // The other eight windows, created after the main window in their fixed order.
@@ -99,6 +105,7 @@ class TForm1 final : public QMainWindow, public campaign::CampaignView {
   DataPages* data_pages() { return data_pages_.get(); }
   ReportPage& report_page() { return *report_; }
   HolidaysPage& holidays_page() { return *holidays_; }
+  SchedulesPage& schedules_page() { return *schedules_; }
   // Whether FormShow shows the splash modally (off in tests, which drive TForm8 themselves).
   void set_show_splash(bool on) { show_splash_ = on; }
 
@@ -161,6 +168,7 @@ class TForm1 final : public QMainWindow, public campaign::CampaignView {
   QWidget* build_about_page();
   QWidget* build_report_page();
   QWidget* build_holidays_page();
+  QWidget* build_schedules_page();
   QWidget* build_status_bar();
   void build_tree();
   void show_pictures();
@@ -194,6 +202,8 @@ class TForm1 final : public QMainWindow, public campaign::CampaignView {
 
   campaign::StatusLog log_;
   campaign::MessagePaths paths_;
+  // Which of the two retry planners, as TForm6 leaves the calling hours when the engine asks.
+  std::unique_ptr<campaign::RetryPlanner> retries_;
   std::unique_ptr<campaign::CampaignEngine> engine_;
   std::unique_ptr<campaign::MessagePreparation> prep_;
   std::unique_ptr<messaging::FunctionWindow> timers_;
@@ -206,6 +216,7 @@ class TForm1 final : public QMainWindow, public campaign::CampaignView {
   QTabWidget* PageControl1 = nullptr;
   ReportPage* report_ = nullptr;  // TabSheet9's contents
   HolidaysPage* holidays_ = nullptr;  // TabSheet10's contents
+  SchedulesPage* schedules_ = nullptr;  // TabSheet11's contents
   std::unique_ptr<QtPageDialogs> own_questions_;  // the holidays page's, when none is given
   QTreeWidget* TreeView1 = nullptr;
   QLabel *sa1 = nullptr, *sa3 = nullptr, *imo = nullptr;

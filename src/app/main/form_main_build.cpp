@@ -20,6 +20,7 @@
 #include "app/main/channel_table.h"
 #include "app/main/form_main.h"
 #include "app/main/holidays_page.h"
+#include "app/main/schedules_page.h"
 #include "app/main/page_dialogs.h"
 #include "app/main/report_page.h"
 
@@ -82,7 +83,7 @@ void TForm1::build() {
                         {"TabSheet3", "تعريف گروه ها"},     {"TabSheet4", "ويرايش گروه ها"},
                         {"TabSheet5", "پشتيباني اطلاعات"}, {"TabSheet6", "تنظيمات امنيتي"},
                         {"TabSheet9", "گزارش تماس ها"},     {"TabSheet10", "ساعات تماس و تعطيلات"},
-                        {"TabSheet8", " در باره  برنامه "}};
+                        {"TabSheet11", "يادآوري هاي روزانه"}, {"TabSheet8", " در باره  برنامه "}};
   for (const auto& p : pages) {
     QWidget* page = nullptr;
     if (std::string_view(p.name) == "TabSheet2") {
@@ -93,6 +94,8 @@ void TForm1::build() {
       page = build_report_page();
     } else if (std::string_view(p.name) == "TabSheet10") {
       page = build_holidays_page();
+    } else if (std::string_view(p.name) == "TabSheet11") {
+      page = build_schedules_page();
     } else {
       page = new QWidget;
       if (std::string_view(p.name) == "TabSheet1") {
@@ -182,7 +185,7 @@ void TForm1::build_tree() {
       {"اطلاعات گروه ها", 4, {{"تعريف گروه ها", 19}, {"ويرايش گروه ها", 0}}},
       {"بانک اطلاعات", 17, {{"پشتيباني اطلاعات", 7}}},
       {"تنظيمات برنامه", 5, {{"تغيير سخت افزار ", 26}, {"تنظيمات امنيتي", 23},
-                             {"ساعات تماس و تعطيلات", 29}}},
+                             {"ساعات تماس و تعطيلات", 29}, {"يادآوري هاي روزانه", 30}}},
       {"راهنماي برنامه", 18, {{"در باره برنامه", 10}, {"ورود به وب سايت گروه", 22}}},
   };
   for (const auto& n : nodes) {
@@ -385,6 +388,17 @@ QWidget* TForm1::build_holidays_page() {
   if (!ask) ask = (own_questions_ = std::make_unique<QtPageDialogs>()).get();
   holidays_ = new HolidaysPage({deps_.program_folder, deps_.loop.clock(), *ask, deps_.dialogs}, page);
   layout->addWidget(holidays_);
+  return page;
+}
+
+QWidget* TForm1::build_schedules_page() {
+  auto* page = new QWidget;
+  auto* layout = new QVBoxLayout(page);
+  layout->setContentsMargins(2, 2, 2, 2);
+  // The holidays page has made the questions' fallback already.
+  PageDialogs* ask = deps_.questions ? deps_.questions : own_questions_.get();
+  schedules_ = new SchedulesPage({deps_.program_folder, deps_.loop.clock(), *ask, deps_.dialogs}, page);
+  layout->addWidget(schedules_);
   return page;
 }
 

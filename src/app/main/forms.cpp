@@ -132,15 +132,23 @@ TForm6::TForm6(campaign::PreCallSettings& target, QWidget* parent)
   key2_dnc_ = new QCheckBox("کلید ۲ یعنی «دیگر با من تماس نگیرید»", this);
   key2_dnc_->setObjectName("CheckKey2Dnc");
   layout->addWidget(key2_dnc_, 5, 0, 1, 3);
+  // Ours: the calling hours and holidays, and the retry table of orvexa.toml.
+  calling_hours_ = new QCheckBox("فقط در ساعات تماس، نه در تعطیلات", this);
+  calling_hours_->setObjectName("CheckCallingHours");
+  layout->addWidget(calling_hours_, 6, 0, 1, 3);
+  retry_policy_ = new QCheckBox("تلاش مجدد بر اساس نتیجه تماس (جدول تلاش مجدد)", this);
+  retry_policy_->setObjectName("CheckRetryPolicy");
+  layout->addWidget(retry_policy_, 7, 0, 1, 3);
   auto* back = button("Button1", "بازگشت", this);
-  layout->addWidget(back, 6, 1);
+  layout->addWidget(back, 8, 1);
   set_glyph(back, Glyph::Back);
   connect(back, &QPushButton::clicked, this, &QDialog::accept);
   connect(retry_, &QCheckBox::toggled, this, [this] { read_controls(); });
   connect(shutdown_, &QCheckBox::toggled, this, [this] { read_controls(); });
   connect(wait_, &QSlider::valueChanged, this, [this] { read_controls(); });
   connect(channels_, &QSpinBox::valueChanged, this, [this] { read_controls(); });
-  connect(key2_dnc_, &QCheckBox::toggled, this, [this] { read_controls(); });
+  for (auto* check : {key2_dnc_, calling_hours_, retry_policy_})
+    connect(check, &QCheckBox::toggled, this, [this] { read_controls(); });
   read_controls();
 }
 
@@ -150,6 +158,8 @@ void TForm6::read_controls() {
   settings_.shutdown = shutdown_->isChecked();
   settings_.channels = channels_->value();
   settings_.key2_dnc = key2_dnc_->isChecked();
+  settings_.calling_hours = calling_hours_->isChecked();
+  settings_.retry_policy = retry_policy_->isChecked();
 }
 
 TForm8::TForm8(messaging::Loop& loop, const Pictures& pictures, QWidget* parent)

@@ -59,6 +59,8 @@ class TForm6 final : public FixedDialog {
   QCheckBox* shutdown_;
   QSpinBox* channels_;
   QCheckBox* key2_dnc_;
+  QCheckBox* calling_hours_;
+  QCheckBox* retry_policy_;
 };
 
 // Closes itself 1.5 s after it is shown, on the loop's clock.

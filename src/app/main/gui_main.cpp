@@ -20,6 +20,8 @@
 #include "app/main/application_windows.h"
 #include "app/main/qt_loop_host.h"
 #include "app/main/window_records.h"
+#include "app/main/window_schedule.h"
+#include "app/records/holiday_store.h"
 #include "platform/host/host_services.h"
 
 namespace orvexa::app {
@@ -68,9 +70,18 @@ int run_gui(int argc, char** argv, const std::filesystem::path& program_folder) 
   // calls.db outlives the windows: the engine's last record (a call cut short) goes to it.
   WindowRecords records(program_folder, rig.clock());
   QtPageDialogs page_dialogs;
+  // Calling hours and retries by outcome, read once and outliving the windows. A broken table is
+  // said once and the defaults are used, so a campaign that asks for them still starts.
+  const data::HolidayChanges holiday_changes =
+      records.db() ? records::HolidayStore(*records.db(), rig.clock()).changes() : data::HolidayChanges{};
+  const WindowSchedule schedule(*rig.configuration().root, rig.clock().wall_now(), holiday_changes);
+  if (!schedule.error().empty())
+    dialogs.error_box(rig.configuration().file.filename().string() + ": " + schedule.error() +
+                      "; the defaults are used");
 
-  ApplicationWindows windows(
-      {loop, line, voice, members, dialogs, files, shell, program_folder, &records, &page_dialogs, &window_channels});
+  ApplicationWindows windows({loop, line, voice, members, dialogs, files, shell, program_folder, &records,
+                              &page_dialogs, &window_channels, &schedule.hours(), &schedule.retries(),
+                              &schedule.retries_any_hour()});
   TForm1& form = windows.main();
   dialogs.set_parent(&form);
   page_dialogs.set_parent(&form);

@@ -47,7 +47,7 @@ const Node kNodes[] = {
     {26, Glyph::Hardware, {70, 90, 120}},  {23, Glyph::Lock, {190, 140, 20}},
     {18, Glyph::Book, {150, 80, 50}},      {10, Glyph::Info, {30, 110, 200}},
     {22, Glyph::Globe, {20, 130, 170}},    {28, Glyph::Database, {0, 120, 110}},
-    {29, Glyph::Calendar, {160, 70, 110}},
+    {29, Glyph::Calendar, {160, 70, 110}}, {30, Glyph::Calendar, {40, 110, 160}},
 };
 
 }  // namespace

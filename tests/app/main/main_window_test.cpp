@@ -69,6 +69,18 @@ messaging::WallTime local_time(int y, unsigned mo, unsigned d, int h, int mi) {
   return std::chrono::system_clock::from_time_t(std::mktime(&tm));
 }
 
+// Calling hours closed until `opens`; the engine asks only with CheckCallingHours on.
+class ClosedUntil final : public campaign::CallingWindow {
+ public:
+  messaging::WallTime opens{};
+  mutable int asked = 0;
+  std::optional<messaging::WallTime> next_open(messaging::WallTime when) const override {
+    ++asked;
+    return std::max(when, opens);
+  }
+  std::string describe(messaging::WallTime) const override { return "OPENS"; }
+};
+
 struct WindowRig {
   fs::path folder;
   messaging::ManualClock clock{local_time(2026, 12, 9, 10, 30)};
@@ -84,6 +96,7 @@ struct WindowRig {
   FakeChannels channels{loop, scheduler, line};
   std::vector<std::vector<int>> channel_devices;
   WindowChannels window_channels{channels, [this](std::vector<int> d) { channel_devices.push_back(std::move(d)); }};
+  ClosedUntil hours;
   std::unique_ptr<ApplicationWindows> windows;
 
   explicit WindowRig(int activate_result = 0, bool with_messages = true) {
@@ -98,7 +111,7 @@ struct WindowRig {
     line.activate_result = activate_result;
     windows = std::make_unique<ApplicationWindows>(
         MainWindowDeps{loop, line, voice, members, dialogs, files, shell, folder, nullptr, nullptr,
-                       &window_channels});
+                       &window_channels, &hours});
     line.bind(form().engine().call_flow());
     voice.bind(form().engine().call_flow());
     voice.prep = &form().messages();
@@ -165,7 +178,8 @@ TEST(MainWindow, NineWindowsInOrderAndEveryDesignName) {
   auto* pages = rig.find<QTabWidget>("PageControl1");
   const QStringList wanted = {"صفحه نخست",      "انجام عمليات",   "تعريف گروه ها",
                               "ويرايش گروه ها", "پشتيباني اطلاعات", "تنظيمات امنيتي",
-                              "گزارش تماس ها",  "ساعات تماس و تعطيلات", " در باره  برنامه "};
+                              "گزارش تماس ها",  "ساعات تماس و تعطيلات", "يادآوري هاي روزانه",
+                              " در باره  برنامه "};
   ASSERT_EQ(pages->count(), wanted.size());
   for (int i = 0; i < pages->count(); ++i) EXPECT_EQ(pages->tabText(i), wanted[i]);
   EXPECT_TRUE(rig.find<QRadioButton>("RadioButton1")->isChecked());
@@ -295,6 +309,28 @@ TEST(MainWindow, OneChannelCampaignShowsNoTable) {
   EXPECT_TRUE(rig.channels.opened.empty());
   // Every call on the window's own line, 0912 (no key) retried once, as always.
   EXPECT_EQ(rig.line.dialled, (std::vector<std::string>{"0911", "0912", "0912"}));
+}
+
+TEST(MainWindow, CallingHoursHoldTheFirstDialUntilTheyOpen) {
+  for (const bool keep_hours : {false, true}) {
+    WindowRig rig;
+    rig.hours.opens = rig.clock.wall_now() + 2h;
+    rig.line.scripts["0912"] = {{FarEnd::Answer, '1'}};
+    rig.form().findChild<QDialog*>("Form6")->findChild<QCheckBox*>("CheckCallingHours")->setChecked(keep_hours);
+    rig.find<QLineEdit>("shomare")->setText("0912");
+    rig.click("BitBtn6");
+    rig.loop.run_for(2h - 1s);
+    if (keep_hours) {
+      EXPECT_TRUE(rig.line.dialled.empty());
+      EXPECT_TRUE(rig.form().engine().running());
+      EXPECT_TRUE(rig.memo_lines().join('\n').contains("OPENS")) << rig.memo_lines().join('\n').toStdString();
+    } else {
+      EXPECT_EQ(rig.hours.asked, 0) << "the classic campaign never asks the hours";
+    }
+    ASSERT_TRUE(rig.loop.run_until([&] { return !rig.form().engine().running(); }, 1h)) << keep_hours;
+    EXPECT_EQ(rig.line.dialled, std::vector<std::string>{"0912"}) << keep_hours;
+    EXPECT_EQ(rig.voice.heard("0912", (rig.folder / "Orginal.wav").string()), 1) << keep_hours;
+  }
 }
 
 TEST(MainWindow, ClosingWritesTheReportInCodePage1256) {
@@ -468,12 +504,24 @@ TEST(SideWindows, SettingsDefaultsAndTheSplashClosesByItself) {
   EXPECT_EQ(calls->maximum(), campaign::PreCallSettings::kMaximumChannels);
   calls->setValue(4);
   EXPECT_EQ(rig.form().pre_call_settings().channels, 4);
-  auto* key2 = settings->findChild<QCheckBox*>("CheckKey2Dnc");
-  ASSERT_NE(key2, nullptr);
-  EXPECT_FALSE(key2->isChecked());
-  EXPECT_FALSE(rig.form().pre_call_settings().key2_dnc);
-  key2->setChecked(true);
-  EXPECT_TRUE(rig.form().pre_call_settings().key2_dnc);
+  // Our check boxes, off by default, each setting its own value and no other.
+  struct Check {
+    const char* name;
+    bool campaign::PreCallSettings::*value;
+  };
+  const Check checks[] = {{"CheckKey2Dnc", &campaign::PreCallSettings::key2_dnc},
+                          {"CheckCallingHours", &campaign::PreCallSettings::calling_hours},
+                          {"CheckRetryPolicy", &campaign::PreCallSettings::retry_policy}};
+  for (const auto& c : checks) {
+    auto* box = settings->findChild<QCheckBox*>(c.name);
+    ASSERT_NE(box, nullptr) << c.name;
+    EXPECT_FALSE(box->isChecked()) << c.name;
+    EXPECT_FALSE(rig.form().pre_call_settings().*c.value) << c.name;
+    box->setChecked(true);
+    for (const auto& other : checks)
+      EXPECT_EQ(rig.form().pre_call_settings().*other.value, &other == &c) << c.name << " " << other.name;
+    box->setChecked(false);
+  }
   settings->findChild<QSlider*>("TrackBar1")->setValue(7);
   settings->findChild<QCheckBox*>("CheckBox1")->setChecked(false);
   EXPECT_EQ(rig.form().pre_call_settings().waiting_length, 7);
