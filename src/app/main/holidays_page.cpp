@@ -81,6 +81,12 @@ HolidaysPage::HolidaysPage(HolidaysPageDeps deps, QWidget* parent) : QWidget(par
   HoursNote = new QLabel(this);
   HoursNote->setObjectName("HoursNote");
   column->addWidget(HoursNote);
+  column->addWidget(new QLabel(QString::fromUtf8("تلاش مجدد بر اساس نتيجه تماس (orvexa.toml)"), this));
+  RetryGrid = grid("RetryGrid",
+                   {QString::fromUtf8("نتيجه"), QString::fromUtf8("تماس هاي بيشتر"), QString::fromUtf8("پس از")},
+                   this);
+  RetryGrid->setMaximumHeight(200);
+  column->addWidget(RetryGrid);
   column->addWidget(new QLabel(QString::fromUtf8("تعطيلات امسال"), this));
   HolidayGrid = grid("HolidayGrid",
                      {QString::fromUtf8("تاريخ"), QString::fromUtf8("روز"), QString::fromUtf8("مناسبت"),
@@ -106,7 +112,7 @@ void HolidaysPage::refresh() {
 void HolidaysPage::show_hours() {
   const auto config = assembly::read_line_configuration(deps_.program_folder);
   const auto read = schedule::read_schedule_config(*config.root);
-  // A broken table is not used by campaigns either: they refuse to start, and say so.
+  // A broken table: `orvexa run` refuses to use it, the window's campaigns take the defaults.
   std::string note = config.file_error.empty() ? read.error : config.file_error;
   HoursNote->setText(q(note));
   HoursNote->setVisible(!note.empty());
@@ -114,6 +120,24 @@ void HolidaysPage::show_hours() {
   for (int d = 0; d < schedule::kWeekdays; ++d)
     set_row(HoursGrid, d, {kWeekdays[static_cast<std::size_t>(d)],
                            ranges_text(read.config.hours.day(static_cast<schedule::Weekday>(d)))});
+  show_retries(read.config.retry);
+}
+
+void HolidaysPage::show_retries(const schedule::RetryPolicy& policy) {
+  RetryGrid->setRowCount(0);
+  for (const campaign::Outcome outcome : campaign::kAllOutcomes) {
+    if (!schedule::retry_configurable(outcome)) continue;
+    const schedule::RetryRule& rule = policy.rule(outcome);
+    const auto minutes = std::chrono::duration_cast<std::chrono::minutes>(rule.after).count();
+    const std::string after = rule.more == 0 ? "-"
+                              : rule.wait == schedule::RetryWait::NextCallingDay
+                                  ? "روز کاري بعد"
+                                  : minutes % 60 == 0 && minutes > 0 ? std::to_string(minutes / 60) + " ساعت"
+                                                                     : std::to_string(minutes) + " دقيقه";
+    const int row = RetryGrid->rowCount();
+    RetryGrid->setRowCount(row + 1);
+    set_row(RetryGrid, row, {campaign::outcome_label(outcome), std::to_string(rule.more), after});
+  }
 }
 
 void HolidaysPage::show_holidays() {

@@ -15,6 +15,7 @@
 #include "app/campaign/ports.h"
 #include "app/data/solar_date.h"
 #include "app/main/page_dialogs.h"
+#include "app/schedule/retry_policy.h"
 #include "platform/messaging/clock.h"
 
 class QLabel;
@@ -45,6 +46,7 @@ class HolidaysPage final : public QWidget {
 
  private:
   void show_hours();
+  void show_retries(const schedule::RetryPolicy& policy);
   void show_holidays();
   std::optional<data::SolarDate> chosen_day();
   std::optional<data::SolarDate> ask_date(std::string_view title);
@@ -53,6 +55,7 @@ class HolidaysPage final : public QWidget {
 
   HolidaysPageDeps deps_;
   QTableWidget* HoursGrid;
+  QTableWidget* RetryGrid;
   QTableWidget* HolidayGrid;
   QLabel* HoursNote;
 };

@@ -9,6 +9,7 @@
 
 #include <deque>
 #include <fstream>
+#include <map>
 
 #include "../campaign/campaign_fakes.h"
 #include "../data/temp_folder.h"
@@ -52,7 +53,7 @@ struct PageRig {
   PageRig() {
     application();
     std::ofstream(folder.path() / "orvexa.toml") << "[calling_hours]\nsaturday = [\"08:00-12:00\", \"14:00-18:00\"]\n"
-                                                    "friday = []\n";
+                                                    "friday = []\n[retry]\nbusy = { more = 1, after = \"2h\" }\n";
     page = std::make_unique<HolidaysPage>(HolidaysPageDeps{folder.path(), clock, ask, boxes});
     page->refresh();
   }
@@ -85,6 +86,18 @@ TEST(HolidaysPage, ShowsTheHoursOfTheFile) {
   EXPECT_EQ(hours->item(1, 1)->text().toStdString(), "09:00-13:00  16:00-20:00");  // the default
   EXPECT_EQ(hours->item(6, 1)->text().toStdString(), "بدون تماس");
   EXPECT_TRUE(rig.page->findChild<QLabel*>("HoursNote")->text().isEmpty());
+  // The retry policy beside them: the file's busy rule, the defaults for the rest.
+  auto* retries = rig.grid("RetryGrid");
+  std::map<std::string, std::string> rules;
+  for (int r = 0; r < retries->rowCount(); ++r)
+    rules[retries->item(r, 0)->text().toStdString()] =
+        retries->item(r, 1)->text().toStdString() + " " + retries->item(r, 2)->text().toStdString();
+  using campaign::Outcome;
+  EXPECT_EQ(rules.at(std::string(campaign::outcome_label(Outcome::Busy))), "1 2 ساعت");
+  EXPECT_EQ(rules.at(std::string(campaign::outcome_label(Outcome::NoKey))), "1 30 دقيقه");
+  EXPECT_EQ(rules.at(std::string(campaign::outcome_label(Outcome::Unreachable))), "1 روز کاري بعد");
+  EXPECT_EQ(rules.at(std::string(campaign::outcome_label(Outcome::HungUp))), "0 -");
+  EXPECT_FALSE(rules.count(std::string(campaign::outcome_label(Outcome::HeardMain))));
 }
 
 TEST(HolidaysPage, ButtonsEditTheYearsHolidaysInCallsDb) {
