@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 
+#include "process_usage.h"
 #include "app/cli/headless_runner.h"
 #include "app/data/contact_store.h"
 #include "app/records/calls_database.h"
@@ -18,6 +19,8 @@
 #include "resident_memory.h"
 
 namespace {
+
+using orvexa::bench::cpu_seconds;
 
 namespace fs = std::filesystem;
 using namespace orvexa;
@@ -224,13 +227,6 @@ fs::path prepare_channels(int members) {
   for (auto& row : rows) row.num = "100";
   store.insert_rows(*group.group, rows);
   return folder;
-}
-
-double cpu_seconds() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
 void BM_ChannelsFast(benchmark::State& state) {

@@ -24,6 +24,7 @@
 #include <sstream>
 #include <vector>
 
+#include "process_usage.h"
 #include "platform/audio/audio_service.h"
 #include "platform/messaging/clock.h"
 #include "platform/messaging/loop.h"
@@ -31,6 +32,9 @@
 #include "sipp_process.h"
 
 namespace {
+
+using orvexa::bench::cpu_seconds;
+using orvexa::bench::percentile;
 
 using namespace orvexa;
 using sip::testing::SippProcess;
@@ -58,13 +62,6 @@ class CountingEvents : public telephony::ProviderEvents {
   void received_audio(telephony::HCALL, std::span<const std::int16_t>) override {}
   void media(telephony::HCALL, telephony::DWORD) override {}
 };
-
-double cpu_seconds() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 double udp_receive_drops() {
   std::ifstream snmp("/proc/net/snmp");
@@ -113,12 +110,6 @@ int realtime_threads(bool demote) {
     ++n;
   }
   return n;
-}
-
-double percentile(std::vector<double>& v, double p) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  return v[static_cast<std::size_t>(p * static_cast<double>(v.size() - 1))];
 }
 
 // One line into sipp with a channel for each of the N calls dialled at once, kept up until

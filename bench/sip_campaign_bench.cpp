@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "process_usage.h"
 #include "app/cli/headless_runner.h"
 #include "app/data/contact_store.h"
 #include "app/records/calls_database.h"
@@ -33,16 +34,12 @@
 
 namespace {
 
+using orvexa::bench::cpu_seconds;
+using orvexa::bench::percentile;
+
 namespace fs = std::filesystem;
 using namespace orvexa;
 using sip::testing::SippProcess;
-
-double cpu_seconds() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 void run_on(int first_cpu, int last_cpu) {
   cpu_set_t set;
@@ -87,12 +84,6 @@ fs::path prepare(const SippProcess& peer, int members, int channels) {
   for (int i = 0; i < members; ++i) rows[static_cast<std::size_t>(i)].num = std::to_string(100000 + i);
   store.insert_rows(*group.group, rows);
   return folder;
-}
-
-double percentile(std::vector<double>& v, double p) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  return v[static_cast<std::size_t>(p * static_cast<double>(v.size() - 1))];
 }
 
 struct NullBuffer : std::streambuf {
