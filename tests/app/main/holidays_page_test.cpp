@@ -11,6 +11,7 @@
 #include <fstream>
 #include <map>
 
+#include "page_test_support.h"
 #include "../campaign/campaign_fakes.h"
 #include "../data/temp_folder.h"
 #include "app/main/holidays_page.h"
@@ -19,29 +20,10 @@
 namespace orvexa::app {
 namespace {
 
+using testing::page_application;
+using testing::QueuedAnswers;
+
 using testing_support::TempFolder;
-
-QApplication& application() {
-  static int argc = 1;
-  static char name[] = "holidays_page_tests";
-  static char* argv[] = {name, nullptr};
-  if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance())) return *existing;
-  return *new QApplication(argc, argv);  // never destroyed: Qt's statics need it at exit
-}
-
-class QueuedAnswers final : public PageDialogs {
- public:
-  std::deque<std::string> texts;
-  bool agree = true;
-  bool confirm(std::string_view) override { return agree; }
-  std::optional<std::string> choose_folder(std::string_view) override { return std::nullopt; }
-  std::optional<std::string> ask_text(std::string_view, std::string_view) override {
-    if (texts.empty()) return std::nullopt;
-    std::string t = texts.front();
-    texts.pop_front();
-    return t;
-  }
-};
 
 struct PageRig {
   TempFolder folder;
@@ -51,7 +33,7 @@ struct PageRig {
   campaign::testing::RecordingDialogs boxes;
   std::unique_ptr<HolidaysPage> page;
   PageRig() {
-    application();
+    page_application();
     std::ofstream(folder.path() / "orvexa.toml") << "[calling_hours]\nsaturday = [\"08:00-12:00\", \"14:00-18:00\"]\n"
                                                     "friday = []\n[retry]\nbusy = { more = 1, after = \"2h\" }\n";
     page = std::make_unique<HolidaysPage>(HolidaysPageDeps{folder.path(), clock, ask, boxes});

@@ -11,23 +11,18 @@
 #include <QChart>
 #include <QStackedBarSeries>
 
+#include "page_test_support.h"
 #include "app/main/outcome_chart.h"
 #include "app/main/report_figures.h"
 
 namespace orvexa::app {
 namespace {
 
+using testing::page_application;
+
 using campaign::Outcome;
 using data::SolarDate;
 using records::AttemptRow;
-
-QApplication& application() {
-  static int argc = 1;
-  static char name[] = "report_page_tests";
-  static char* argv[] = {name, nullptr};
-  if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance())) return *existing;
-  return *new QApplication(argc, argv);  // never destroyed: Qt's statics need it at exit
-}
 
 std::int64_t local_ms(int y, int mo, int d, int h = 0, int mi = 0) {
   std::tm tm{};
@@ -192,7 +187,7 @@ std::map<Outcome, int> chart_sums(QChart& chart, int& categories) {
 }
 
 TEST(OutcomeChart, StackedPerDayOrOneBarPerOutcome) {
-  application();
+  page_application();
   ZoneGuard zone("Asia/Tehran");
   QChart chart;
   struct Case {

@@ -19,6 +19,7 @@
 #include <functional>
 #include <thread>
 
+#include "page_test_support.h"
 #include "../campaign/campaign_fakes.h"
 #include "../data/temp_folder.h"
 #include "app/main/outcome_chart.h"
@@ -33,18 +34,12 @@ inline void PrintTo(const QString& text, std::ostream* out) { *out << text.toStd
 namespace orvexa::app {
 namespace {
 
+using testing::page_application;
+
 using campaign::CampaignMember;
 using campaign::Outcome;
 using testing_support::TempFolder;
 namespace fs = std::filesystem;
-
-QApplication& application() {
-  static int argc = 1;
-  static char name[] = "report_page_tests";
-  static char* argv[] = {name, nullptr};
-  if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance())) return *existing;
-  return *new QApplication(argc, argv);  // never destroyed: Qt's statics need it at exit
-}
 
 QString q(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -142,7 +137,7 @@ struct PageRig {
   std::unique_ptr<ReportPage> page;
 
   PageRig() {
-    application();
+    page_application();
     page = std::make_unique<ReportPage>(ReportPageDeps{folder.path(), files, dialogs});
     page->resize(700, 520);
   }

@@ -9,6 +9,7 @@
 #include <ctime>
 #include <deque>
 
+#include "page_test_support.h"
 #include "../campaign/campaign_fakes.h"
 #include "../data/temp_folder.h"
 #include "app/main/schedules_page.h"
@@ -17,29 +18,10 @@
 namespace orvexa::app {
 namespace {
 
+using testing::page_application;
+using testing::QueuedAnswers;
+
 using testing_support::TempFolder;
-
-QApplication& application() {
-  static int argc = 1;
-  static char name[] = "schedules_page_tests";
-  static char* argv[] = {name, nullptr};
-  if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance())) return *existing;
-  return *new QApplication(argc, argv);  // never destroyed: Qt's statics need it at exit
-}
-
-class QueuedAnswers final : public PageDialogs {
- public:
-  std::deque<std::string> texts;
-  bool agree = true;
-  bool confirm(std::string_view) override { return agree; }
-  std::optional<std::string> choose_folder(std::string_view) override { return std::nullopt; }
-  std::optional<std::string> ask_text(std::string_view, std::string_view) override {
-    if (texts.empty()) return std::nullopt;
-    std::string t = texts.front();
-    texts.pop_front();
-    return t;
-  }
-};
 
 // 2025-06-14 10:00 local time, Solar 1404/03/24, whatever the zone.
 messaging::WallTime ten_local() {
@@ -59,7 +41,7 @@ struct PageRig {
   campaign::testing::RecordingDialogs boxes;
   std::unique_ptr<SchedulesPage> page;
   PageRig() {
-    application();
+    page_application();
     page = std::make_unique<SchedulesPage>(SchedulesPageDeps{folder.path(), clock, ask, boxes});
   }
   // Runs `use` on calls.db of the folder, as another program would.
