@@ -88,6 +88,8 @@ class CallFlow {
   void set_log_playback(bool on) { log_playback_ = on; }
   // Written in front of each line of the call ("[3] " for the third channel of several).
   void set_log_prefix(std::string prefix) { prefix_ = std::move(prefix); }
+  // A line of this call into the status log, behind the prefix.
+  void say(std::string_view line);
 
  private:
   messaging::LRESULT window_proc(messaging::UINT message, messaging::WPARAM id);
@@ -100,7 +102,6 @@ class CallFlow {
   enum class Playing { Nothing, Opening, Main };
   void start_playing(Playing what);
   void stop_playing();
-  void say(std::string_view line);
 
   messaging::FunctionWindow window_;
   messaging::Loop& loop_;

@@ -39,8 +39,7 @@ bool CampaignEngine::open_channels(CampaignChoice choice, std::string& problem) 
     d_.channels->bind(i, *channels_.back().flow);
   }
   for (auto& ch : channels_) {
-    ch.prefix = "[" + std::to_string(ch.number) + "] ";
-    ch.flow->set_log_prefix(ch.prefix);
+    ch.flow->set_log_prefix("[" + std::to_string(ch.number) + "] ");
   }
   return true;
 }
@@ -49,7 +48,6 @@ void CampaignEngine::close_channels() {
   if (channels_.size() > 1 && d_.channels) d_.channels->close();
   channels_.resize(1);
   Channel& first = channels_.front();
-  first.prefix.clear();
   first.failed = first.dial_waiting = false;
   flow_.set_log_prefix("");
   extra_ports_.clear();

@@ -101,15 +101,7 @@ void CampaignEngine::log_group_header(std::string_view header) {
   d_.log.append(line);
 }
 
-void CampaignEngine::log_call(const Channel& ch, std::string_view line) {
-  if (ch.prefix.empty()) {
-    d_.log.append(line);
-    return;
-  }
-  std::string prefixed = ch.prefix;
-  prefixed += line;
-  d_.log.append(prefixed);
-}
+void CampaignEngine::log_call(const Channel& ch, std::string_view line) { ch.flow->say(line); }
 
 StartResult CampaignEngine::refuse(std::string_view text, bool activity_started) {
   // The indicator was started with the date line; an idle window should not look busy.
@@ -248,9 +240,7 @@ void CampaignEngine::dial_refused(Channel& ch, int result) {
   flow.facts().dial_refused = true;
   CallCause cause = ch.line->call_cause();
   cause.line_error = result;
-  bool others = false;
-  for (const auto& c : channels_) others = others || (&c != &ch && !c.failed);
-  if (several() && others) {
+  if (several() && !last_channel(ch)) {
     // The line failed, not the member: another channel calls it.
     close_attempt(ch, std::move(cause));
     return_member(ch);

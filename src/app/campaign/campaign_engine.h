@@ -156,7 +156,6 @@ class CampaignEngine {
     CallFlow* flow = nullptr;
     std::unique_ptr<CallFlow> own_flow;  // all but the first channel
     std::uintptr_t timer = kTimer12;
-    std::string prefix;  // "[3] " in front of its call's lines; empty with one channel
     std::optional<std::size_t> member;  // plan index of the member in hand
     std::string num;                    // the number in hand
     bool attempt_open = false;
